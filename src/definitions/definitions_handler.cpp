@@ -1,0 +1,48 @@
+#include "definitions/definitions_handler.h"
+
+#include <xercesc/sax/AttributeList.hpp>
+#include <xercesc/sax/SAXParseException.hpp>
+
+namespace lxniccfg {
+
+DefinitionsHandler::~DefinitionsHandler() {
+    try {
+        flush();
+    } catch (...) {
+        // Destruction must not throw; a failed append loses only the last element.
+    }
+}
+
+void DefinitionsHandler::flush() {
+    if (current_) {
+        elements_.append(std::move(*current_));
+        current_.reset();
+    }
+}
+
+void DefinitionsHandler::startElement(const XMLCh *name, xercesc::AttributeList &attributes) {
+    flush();
+    current_.emplace();
+    current_->name = DualString(name);
+    const XMLSize_t count = attributes.getLength();
+    for (XMLSize_t i = 0; i < count; ++i)
+        current_->addAttribute({DualString(attributes.getName(i)), DualString(attributes.getValue(i))});
+}
+
+void DefinitionsHandler::characters(const XMLCh *chars, XMLSize_t length) {
+    if (!current_ || !current_->name.equals("panelitem")) return;
+    current_->value = DualString(std::u16string_view(chars, length));
+    flush();
+}
+
+void DefinitionsHandler::warning(const xercesc::SAXParseException &e) { throw e; }
+void DefinitionsHandler::error(const xercesc::SAXParseException &e) { throw e; }
+void DefinitionsHandler::fatalError(const xercesc::SAXParseException &e) { throw e; }
+
+xercesc::InputSource *DefinitionsHandler::resolveEntity(const XMLCh *publicId,
+                                                        const XMLCh *systemId) {
+    static const XMLCh kMessage[] = u"external entities and DTDs are not loaded";
+    throw xercesc::SAXParseException(kMessage, publicId, systemId, 0, 0);
+}
+
+}  // namespace lxniccfg

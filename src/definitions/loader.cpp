@@ -1,0 +1,258 @@
+#include "definitions/loader.h"
+
+#include <optional>
+
+#include <xercesc/sax/SAXParseException.hpp>
+#include <xercesc/util/OutOfMemoryException.hpp>
+#include <xercesc/util/XMLException.hpp>
+
+#include "definitions/xml_parser.h"
+#include "platform/platform.h"
+#include "util/numbers.h"
+
+namespace lxniccfg {
+namespace {
+
+enum class Kind { None, Nic, Panel, PanelItem, Property, Enumeration, EnumItem, SourceProperty, LinkProperty };
+
+Kind KindOf(const DualString &name) {
+    if (name.isNone()) return Kind::None;
+    const std::string &n = name.narrowText();
+    if (n == "nic") return Kind::Nic;
+    if (n == "panel") return Kind::Panel;
+    if (n == "panelitem") return Kind::PanelItem;
+    if (n == "property") return Kind::Property;
+    if (n == "enumeration") return Kind::Enumeration;
+    if (n == "enumitem") return Kind::EnumItem;
+    if (n == "sourceproperty") return Kind::SourceProperty;
+    if (n == "linkproperty") return Kind::LinkProperty;
+    return Kind::None;
+}
+
+// The walk over the element list. Membership follows document order: each
+// element belongs to the latest element of the kind it needs, and an element
+// of an unknown name counts as one more element of the current kind.
+class DefinitionsBuilder {
+public:
+    explicit DefinitionsBuilder(DefinitionsCatalog &catalog) : catalog_(catalog) {}
+
+    void element(const XmlElement &element) {
+        Kind kind = KindOf(element.name);
+        if (kind != Kind::None) {
+            kind_ = kind;
+            start(kind);
+        }
+        if (kind_ == Kind::PanelItem && panel_) panel_->items.append(element);
+        for (const XmlAttribute &attribute : element.attributes) this->attribute(attribute);
+        if (kind_ == Kind::Property && property_) {
+            if (definition_) definition_->properties.append(std::move(*property_));
+            property_.reset();
+        }
+    }
+
+    void end() {
+        if (definition_) finishDefinition();
+    }
+
+private:
+    void start(Kind kind) {
+        switch (kind) {
+        case Kind::Nic:
+            if (definition_) {
+                finishDefinition();
+            } else {
+                // Panels, enumerations and rules before the first definition
+                // belong to none: they are dropped.
+                panel_.reset();
+                enumeration_.reset();
+                source_.reset();
+                link_.reset();
+            }
+            definition_ = std::make_unique<NicDefinition>();
+            break;
+        case Kind::Panel:
+            if (panel_ && definition_) {
+                PlacePanel(*definition_, *panel_);
+                panel_.reset();
+            }
+            panel_.emplace();
+            break;
+        case Kind::Enumeration:
+            if (enumeration_ && definition_) {
+                definition_->appendEnumeration(std::move(*enumeration_));
+                enumeration_.reset();
+            }
+            enumeration_.emplace();
+            break;
+        case Kind::SourceProperty:
+            if (source_ && link_) {
+                source_->links.append(std::move(*link_));
+                if (definition_) definition_->sources.append(std::move(*source_));
+                link_.reset();
+            }
+            source_.emplace();  // a pending source without any link is dropped
+            break;
+        case Kind::LinkProperty:
+            if (source_ && link_) source_->links.append(std::move(*link_));
+            link_.emplace();
+            break;
+        default:
+            break;
+        }
+    }
+
+    void attribute(const XmlAttribute &attribute) {
+        const DualString &name = attribute.name;
+        const DualString &value = attribute.value;
+        switch (kind_) {
+        case Kind::Nic:
+            if (name.equals("type")) definition_->type = value;
+            else if (name.equals("derived")) definition_->base = catalog_.find(value);
+            break;
+        case Kind::Property:
+            if (!property_) property_.emplace();
+            property_->setAttribute(name, value);
+            break;
+        case Kind::Panel:
+            if (panel_ && name.equals("name")) panel_->name = value;
+            break;
+        case Kind::Enumeration:
+            if (enumeration_ && name.equals("id")) enumeration_->id = value;
+            break;
+        case Kind::EnumItem:
+            if (!item_) item_.emplace();
+            if (name.equals("enumid")) {
+                item_->enumid = value;
+            } else if (name.equals("enumvalue")) {
+                item_->enumvalue = value;
+                if (enumeration_) enumeration_->items.append(std::move(*item_));
+                item_.reset();
+            }
+            break;
+        case Kind::SourceProperty:
+            if (source_ && name.equals("name")) source_->name = value;
+            else if (source_ && name.equals("value")) source_->value = value;
+            break;
+        case Kind::LinkProperty:
+            if (!link_) break;
+            if (name.equals("name")) link_->name = value;
+            else if (name.equals("range")) link_->range = value;
+            else if (name.equals("default")) link_->defaultValue = value;
+            break;
+        default:
+            break;
+        }
+    }
+
+    void finishDefinition() {
+        if (panel_) PlacePanel(*definition_, *panel_);
+        panel_.reset();
+        if (enumeration_) definition_->appendEnumeration(std::move(*enumeration_));
+        enumeration_.reset();
+        if (source_ && link_) {
+            source_->links.append(std::move(*link_));
+            definition_->sources.append(std::move(*source_));
+        }
+        source_.reset();
+        link_.reset();  // a link never carries over into the next definition
+        definition_->finish();
+        catalog_.add(std::move(definition_));  // dropped when all slots are taken
+        definition_.reset();
+    }
+
+    DefinitionsCatalog &catalog_;
+    Kind kind_ = Kind::None;
+    std::unique_ptr<NicDefinition> definition_;
+    std::optional<Panel> panel_;
+    std::optional<Enumeration> enumeration_;
+    std::optional<EnumItem> item_;
+    std::optional<SourceProperty> source_;
+    std::optional<LinkProperty> link_;
+    std::optional<PropertyDef> property_;
+};
+
+bool HasDependencyBit(const PropertyDef &property, int32_t bit) {
+    return !property.dependency.isNone() && (textToInt(property.dependency.narrow()) & bit) != 0;
+}
+
+// The definition's own finding, without looking at its base.
+int CheckOwnLinks(const NicDefinition &d) {
+    for (const PropertyDef &property : d.properties) {
+        if (property.dependency.isNone()) continue;
+        int32_t flags = textToInt(property.dependency.narrow());
+        if ((flags & 1) && !d.isLinkTarget(property.id)) return 1;
+        if ((flags & 2) && !d.isSource(property.id)) return 1;
+    }
+    for (const SourceProperty &source : d.sources) {
+        int position = FindPropertyIndex(d.index, source.name);
+        if (position < 0 || !HasDependencyBit(d.properties[position], 2)) return 1;
+        for (const LinkProperty &link : source.links) {
+            position = FindPropertyIndex(d.index, link.name);
+            if (position < 0 || !HasDependencyBit(d.properties[position], 1)) return 1;
+        }
+    }
+    return 0;
+}
+
+}  // namespace
+
+void PlacePanel(NicDefinition &definition, const Panel &panel) {
+    if (panel.name.isNone()) return;
+    int slot = PanelSlotByFileName(panel.name.narrowText());
+    if (slot >= 0) definition.setPanel(slot, panel);  // a later panel of the same name wins
+}
+
+void BuildDefinitions(ElementList &elements, DefinitionsCatalog &catalog) {
+    DefinitionsBuilder builder(catalog);
+    for (const XmlElement &element : elements) builder.element(element);
+    builder.end();
+}
+
+int CheckLinks(const NicDefinition &definition) {
+    // A definition that names a base is judged by the root of its base chain.
+    const NicDefinition *root = &definition;
+    while (root->base) root = root->base;
+    return CheckOwnLinks(*root);
+}
+
+std::string MakeFileUrl(const std::string &path) {
+    static const char kHex[] = "0123456789ABCDEF";
+    std::string absolute = platform::absolutePath(path);
+    std::string url = "file://";
+    url.reserve(url.size() + absolute.size() * 3);
+    for (unsigned char c : absolute) {
+        bool plain = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
+                     c == '-' || c == '.' || c == '_' || c == '~' || c == '/';
+        if (plain) {
+            url.push_back(static_cast<char>(c));
+        } else {
+            url.push_back('%');
+            url.push_back(kHex[c >> 4]);
+            url.push_back(kHex[c & 15]);
+        }
+    }
+    return url;
+}
+
+uint32_t LoadDefinitions(const DualString &path) {
+    if (path.isNone()) return 102;
+    const std::string &file = path.narrowText();
+    if (platform::probePath(file) == platform::PathState::NotFound) return 102;
+    ElementList elements;
+    try {
+        ParseXmlFile(file, MakeFileUrl(file), elements);
+    } catch (const xercesc::SAXParseException &) {
+        return 100;
+    } catch (const xercesc::XMLException &) {
+        return 100;
+    } catch (const xercesc::OutOfMemoryException &) {
+        return 100;
+    }
+    DefinitionsCatalog &catalog = Catalog();
+    BuildDefinitions(elements, catalog);
+    for (int i = 0; i < DefinitionsCatalog::kSlots && catalog.slot(i); ++i)
+        if (CheckLinks(*catalog.slot(i)) != 0) return 100;
+    return 0;
+}
+
+}  // namespace lxniccfg

@@ -1,0 +1,80 @@
+// NicDefinition: everything the definitions file says about one kind of
+// adapter (or about teams and VLANs, for the type "TEAM"), with its lookups.
+// Definitions live in the catalog; readers get const access and copy what
+// they keep.
+#pragma once
+
+#include <array>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+#include "definitions/enumeration.h"
+#include "definitions/panel.h"
+#include "definitions/panel_slots.h"
+#include "definitions/property_def.h"
+#include "definitions/property_index.h"
+#include "definitions/source_property.h"
+#include "util/dual_string.h"
+#include "util/ptr_list.h"
+
+namespace lxniccfg {
+
+class NicDefinition {
+public:
+    DualString type;
+    PtrList<PropertyDef> properties;
+    PropertyIndex index;
+    PtrList<SourceProperty> sources;
+    const NicDefinition *base = nullptr;  // the definition named by "derived"
+
+    // The panel in a slot, or nullptr when the slot is empty.
+    const Panel *panel(PanelSlot slot) const { return panels_[static_cast<std::size_t>(slot)].get(); }
+    const Panel *panel(int slot) const;
+    void setPanel(int slot, const Panel &panel);
+
+    const std::vector<Enumeration> &enumerations() const { return enumerations_; }
+    void appendEnumeration(Enumeration enumeration);
+
+    // Called once the definition is complete: builds the property index and
+    // the name sets of the link rules.
+    void finish();
+
+    // Enumeration look-ups in this definition only: the first item, over the
+    // enumerations whose id equals propertyId in file order, whose enumid
+    // (FindEnumValue) or enumvalue (FindEnumId) equals the text.
+    const DualString *findEnumValue(const DualString &propertyId, const DualString &raw) const;
+    const DualString *findEnumId(const DualString &propertyId, const DualString &shown) const;
+
+    bool isLinkTarget(const DualString &id) const;
+    bool isSource(const DualString &id) const;
+
+private:
+    std::array<std::unique_ptr<Panel>, kPanelSlotCount> panels_;
+    std::vector<Enumeration> enumerations_;
+    std::unordered_map<std::string, std::vector<std::size_t>> enumerationsById_;
+    std::unordered_set<std::string> linkTargets_;
+    std::unordered_set<std::string> sourceNames_;
+};
+
+// The property named id in the definition or, failing that, along its base
+// chain (nearest first); nullptr when id is none or nobody has it.
+const PropertyDef *FindProperty(const NicDefinition &definition, const DualString &id);
+
+inline const DualString *FindEnumValue(const NicDefinition &definition,
+                                       const DualString &propertyId, const DualString &raw) {
+    return definition.findEnumValue(propertyId, raw);
+}
+inline const DualString *FindEnumId(const NicDefinition &definition,
+                                    const DualString &propertyId, const DualString &shown) {
+    return definition.findEnumId(propertyId, shown);
+}
+
+// Whether some LinkProperty of the sources names id / some SourceProperty
+// is named id (plain scans, for lists that belong to no definition).
+bool IsLinkTarget(const PtrList<SourceProperty> &sources, const DualString &id);
+bool IsSource(const PtrList<SourceProperty> &sources, const DualString &id);
+
+}  // namespace lxniccfg

@@ -1,0 +1,107 @@
+#include "definitions/xml_parser.h"
+
+#include <xercesc/framework/MemBufInputSource.hpp>
+#include <xercesc/parsers/SAXParser.hpp>
+#include <xercesc/sax/InputSource.hpp>
+#include <xercesc/util/BinInputStream.hpp>
+#include <xercesc/util/PlatformUtils.hpp>
+#include <xercesc/util/RuntimeException.hpp>
+#include <xercesc/util/SecurityManager.hpp>
+#include <xercesc/util/XMLException.hpp>
+
+#include "definitions/definitions_handler.h"
+#include "platform/platform.h"
+
+namespace lxniccfg {
+namespace {
+
+// Entity expansions allowed in one document. The files read here need none;
+// the bound keeps a document of nested entities from growing without limit.
+constexpr XMLSize_t kEntityExpansionLimit = 100;
+
+// Streams a file's bytes to the parser through the platform layer.
+class FileStream : public xercesc::BinInputStream {
+public:
+    explicit FileStream(platform::InputFile file) : file_(std::move(file)) {}
+    XMLFilePos curPos() const override { return position_; }
+    XMLSize_t readBytes(XMLByte *const toFill, const XMLSize_t maxToRead) override {
+        long n = file_.read(toFill, maxToRead);
+        if (n < 0)
+            throw xercesc::RuntimeException(__FILE__, __LINE__,
+                                            xercesc::XMLExcepts::File_CouldNotReadFromFile);
+        position_ += static_cast<XMLFilePos>(n);
+        return static_cast<XMLSize_t>(n);
+    }
+    const XMLCh *getContentType() const override { return nullptr; }
+
+private:
+    platform::InputFile file_;
+    XMLFilePos position_ = 0;
+};
+
+class FileSource : public xercesc::InputSource {
+public:
+    FileSource(std::string path, const std::string &systemId) : path_(std::move(path)) {
+        std::u16string id = fromUtf8(systemId);
+        setSystemId(id.c_str());
+    }
+    xercesc::BinInputStream *makeStream() const override {
+        platform::InputFile file;
+        if (!file.open(path_)) return nullptr;  // the parser reports the failure
+        return new FileStream(std::move(file));  // the parser takes ownership
+    }
+
+private:
+    std::string path_;
+};
+
+void Parse(const xercesc::InputSource &source, ElementList &elements) {
+    xercesc::SecurityManager security;
+    security.setEntityExpansionLimit(kEntityExpansionLimit);
+
+    xercesc::SAXParser parser;
+    parser.setValidationScheme(xercesc::SAXParser::Val_Never);
+    parser.setDoNamespaces(false);
+    parser.setDoSchema(false);
+    parser.setLoadExternalDTD(false);
+    parser.setDisableDefaultEntityResolution(true);
+    parser.setSecurityManager(&security);
+
+    DefinitionsHandler handler(elements);
+    parser.setDocumentHandler(&handler);
+    parser.setErrorHandler(&handler);
+    parser.setEntityResolver(&handler);
+    parser.parse(source);
+    handler.flush();
+}
+
+}  // namespace
+
+bool InitializeXmlLibrary() {
+    try {
+        xercesc::XMLPlatformUtils::Initialize();
+        return true;
+    } catch (const xercesc::XMLException &) {
+        return false;
+    }
+}
+
+void TerminateXmlLibrary() { xercesc::XMLPlatformUtils::Terminate(); }
+
+XmlLibrarySession::XmlLibrarySession() : ok_(InitializeXmlLibrary()) {}
+
+XmlLibrarySession::~XmlLibrarySession() {
+    if (ok_) TerminateXmlLibrary();
+}
+
+void ParseXmlFile(const std::string &path, const std::string &systemId, ElementList &elements) {
+    FileSource source(path, systemId);
+    Parse(source, elements);
+}
+
+void ParseXmlBuffer(const char *data, std::size_t size, ElementList &elements) {
+    xercesc::MemBufInputSource source(reinterpret_cast<const XMLByte *>(data), size, "buffer");
+    Parse(source, elements);
+}
+
+}  // namespace lxniccfg

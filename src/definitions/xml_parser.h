@@ -1,0 +1,39 @@
+// Parsing a document file into its flat element list, with a parser that
+// never reaches outside the file: no external DTD or entity is loaded and
+// entity expansion is bounded.
+#pragma once
+
+#include <string>
+
+#include "definitions/xml_element.h"
+
+namespace lxniccfg {
+
+// Keeps the XML library initialised for its lifetime. ok() is false when the
+// initialisation failed.
+class XmlLibrarySession {
+public:
+    XmlLibrarySession();
+    ~XmlLibrarySession();
+    XmlLibrarySession(const XmlLibrarySession &) = delete;
+    XmlLibrarySession &operator=(const XmlLibrarySession &) = delete;
+    bool ok() const { return ok_; }
+
+private:
+    bool ok_ = false;
+};
+
+// Initialises the XML library; false when that failed.
+bool InitializeXmlLibrary();
+void TerminateXmlLibrary();
+
+// Parses the file at path (UTF-8), reporting systemId (UTF-8) as its name.
+// Appends every element to elements. Throws xercesc::SAXParseException or
+// xercesc::XMLException when the document is rejected. The XML library must
+// be initialised.
+void ParseXmlFile(const std::string &path, const std::string &systemId, ElementList &elements);
+
+// The same for a document held in memory (used by the fuzzing targets).
+void ParseXmlBuffer(const char *data, std::size_t size, ElementList &elements);
+
+}  // namespace lxniccfg
