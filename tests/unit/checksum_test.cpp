@@ -1,0 +1,124 @@
+#include <gtest/gtest.h>
+
+#include "definitions/checksum.h"
+#include "support/test_files.h"
+
+using namespace lxniccfg;
+using testing_support::TempDir;
+
+namespace {
+
+const std::string kDeclaration = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>";
+
+struct Outcome {
+    uint32_t read;
+    std::string computed;
+    std::string stored;
+    uint32_t compare;
+};
+
+Outcome Check(const TempDir &dir, const std::string &bytes) {
+    ChecksumSet set;
+    set.path = DualString::fromUtf8(dir.write("defs.xml", bytes));
+    Outcome o{ReadChecksums(set), set.computed.narrowText(), set.stored.narrowText(), 101};
+    if (o.read == 0) o.compare = CompareChecksums(set);
+    return o;
+}
+
+}  // namespace
+
+TEST(Checksum, SumsAndComparison) {
+    struct Case {
+        const char *what;
+        std::string file;
+        uint32_t read;
+        const char *computed;
+        uint32_t compare;
+    };
+    const std::vector<Case> cases = {
+        {"body A, B and the end-of-file value", "<d csum='000082-0000C2'>AB", 0, "000082-0000C2", 0},
+        {"declaration line skipped, one line end", kDeclaration + "\n<d csum='000009-000013'>\n", 0,
+         "000009-000013", 0},
+        {"nothing after the first tag: eight digits", "<d csum='FFFFFFFF-FFFFFFFE'>", 0,
+         "FFFFFFFF-FFFFFFFE", 0},
+        {"CR LF counts as one line feed", kDeclaration + "\r\n<d csum='000009-000013'>\r\n", 0,
+         "000009-000013", 0},
+        {"a lone CR is counted as it is", "<d csum='00000C-000019'>\r", 0, "00000C-000019", 0},
+        {"Ctrl-Z ends the data", "<d csum='000082-0000C2'>AB\x1a" "CDEF", 0, "000082-0000C2", 0},
+        {"wildcard passes any content", "<d csum='112233-224466'>anything at all", 0, nullptr, 0},
+        {"wrong sum", "<d csum='000083-0000C2'>AB", 0, "000082-0000C2", 101},
+        {"lower-case digits are dropped", "<d csum='ffffffff-fffffffe'>", 0, "FFFFFFFF-FFFFFFFE", 101},
+        {"digits of a later attribute join the stored text", "<d csum='000082-0000C2' v='1'>AB", 0,
+         "000082-0000C2", 101},
+        {"double quotes are not the attribute", "<d csum=\"000082-0000C2\">AB", 101, nullptr, 101},
+        {"attribute on a later element", "<d><e csum='000082-0000C2'/>", 101, nullptr, 101},
+        {"empty file", "", 101, nullptr, 101},
+        {"declaration and first tag on one line: the next tag is the header",
+         kDeclaration + "<d csum='000000-000000'>\n<e csum='FFFFFFFF-FFFFFFFE'>", 0,
+         "FFFFFFFF-FFFFFFFE", 0},
+    };
+    TempDir dir;
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        Outcome o = Check(dir, c.file);
+        EXPECT_EQ(o.read, c.read);
+        if (c.computed) {
+            EXPECT_EQ(o.computed, c.computed);
+        }
+        if (o.read == 0) {
+            EXPECT_EQ(o.compare, c.compare);
+        }
+    }
+}
+
+TEST(Checksum, MissingOrUnnamedFileIs102) {
+    ChecksumSet none;
+    EXPECT_EQ(ReadChecksums(none), 102u);
+    ChecksumSet missing;
+    missing.path = DualString::fromUtf8("/nonexistent/defs.xml");
+    EXPECT_EQ(ReadChecksums(missing), 102u);
+    ChecksumSet empty;
+    empty.path = DualString::fromUtf8("");
+    EXPECT_EQ(ReadChecksums(empty), 102u);
+    TempDir dir;
+    ChecksumSet directory;
+    directory.path = DualString::fromUtf8(dir.path());
+    EXPECT_EQ(ReadChecksums(directory), 102u);
+}
+
+TEST(Checksum, LongFirstTagIsCutSafely) {
+    // A first tag far longer than the 4,095 bytes kept: the header keeps its
+    // start, the body still begins after the first '>'.
+    TempDir dir;
+    std::string tag = "<d csum='000082-0000C2' pad='" + std::string(100000, 'x') + "'>";
+    Outcome o = Check(dir, tag + "AB");
+    EXPECT_EQ(o.read, 0u);
+    EXPECT_EQ(o.computed, "000082-0000C2");
+    EXPECT_EQ(o.compare, 0u);
+
+    std::optional<ChecksumScan> scan = ScanChecksums(dir.write("x.xml", tag + "AB"));
+    ASSERT_TRUE(scan);
+    EXPECT_EQ(scan->header.size(), 4095u);
+
+    // The csum attribute beyond the kept bytes is not seen.
+    Outcome late = Check(dir, "<d pad='" + std::string(5000, 'x') + "' csum='000082-0000C2'>AB");
+    EXPECT_EQ(late.read, 101u);
+}
+
+TEST(Checksum, FirstTagWithoutEndKeepsEverythingInTheHeader) {
+    TempDir dir;
+    std::optional<ChecksumScan> scan = ScanChecksums(dir.write("x.xml", "<d csum='1234'"));
+    ASSERT_TRUE(scan);
+    EXPECT_EQ(scan->header, "<d csum='1234'\xff");
+    EXPECT_EQ(scan->plainSum, 0u);
+    EXPECT_EQ(Check(dir, "<d csum='1234'").stored, "1234");
+}
+
+TEST(Checksum, LongFirstLineWithoutDeclarationIsNotSkipped) {
+    // Only the first 511 characters are examined for the declaration.
+    TempDir dir;
+    std::string file = std::string(600, ' ') + kDeclaration + "\n<d csum='000009-000013'>\n";
+    std::optional<ChecksumScan> scan = ScanChecksums(dir.write("x.xml", file));
+    ASSERT_TRUE(scan);
+    EXPECT_FALSE(scan->declarationSkipped);
+}
