@@ -41,7 +41,12 @@ void DefinitionsHandler::fatalError(const xercesc::SAXParseException &e) { throw
 
 xercesc::InputSource *DefinitionsHandler::resolveEntity(const XMLCh *publicId,
                                                         const XMLCh *systemId) {
-    static const XMLCh kMessage[] = u"external entities and DTDs are not loaded";
+    refuseExternal(publicId, systemId);
+}
+
+void DefinitionsHandler::refuseExternal(const XMLCh *publicId, const XMLCh *systemId) const {
+    static const XMLCh kMessage[] = u"external DTDs and entities are not loaded";
+    if (locator_) throw xercesc::SAXParseException(kMessage, *locator_);
     throw xercesc::SAXParseException(kMessage, publicId, systemId, 0, 0);
 }
 

@@ -26,8 +26,12 @@ public:
     void error(const xercesc::SAXParseException &e) override;
     void fatalError(const xercesc::SAXParseException &e) override;
 
-    // Every external entity or DTD the document names is refused.
+    void setDocumentLocator(const xercesc::Locator *locator) override { locator_ = locator; }
+
+    // Nothing outside the document is ever read: a document that names an
+    // external DTD or uses an external entity is rejected, without opening it.
     xercesc::InputSource *resolveEntity(const XMLCh *publicId, const XMLCh *systemId) override;
+    [[noreturn]] void refuseExternal(const XMLCh *publicId, const XMLCh *systemId) const;
 
     // Appends the element still pending (the last one of a document).
     void flush();
@@ -35,6 +39,7 @@ public:
 private:
     ElementList &elements_;
     std::optional<XmlElement> current_;
+    const xercesc::Locator *locator_ = nullptr;
 };
 
 }  // namespace lxniccfg

@@ -55,22 +55,38 @@ private:
     std::string path_;
 };
 
+// A SAX parser that refuses a document naming an external DTD subset as soon
+// as its document type declaration is read.
+class HardenedParser : public xercesc::SAXParser {
+public:
+    explicit HardenedParser(DefinitionsHandler &handler) : handler_(handler) {}
+    void doctypeDecl(const xercesc::DTDElementDecl &root, const XMLCh *const publicId,
+                     const XMLCh *const systemId, const bool hasIntSubset,
+                     const bool hasExtSubset) override {
+        if (hasExtSubset) handler_.refuseExternal(publicId, systemId);
+        SAXParser::doctypeDecl(root, publicId, systemId, hasIntSubset, hasExtSubset);
+    }
+
+private:
+    DefinitionsHandler &handler_;
+};
+
 void Parse(const xercesc::InputSource &source, ElementList &elements) {
     xercesc::SecurityManager security;
     security.setEntityExpansionLimit(kEntityExpansionLimit);
 
-    xercesc::SAXParser parser;
+    DefinitionsHandler handler(elements);
+    HardenedParser parser(handler);
     parser.setValidationScheme(xercesc::SAXParser::Val_Never);
     parser.setDoNamespaces(false);
     parser.setDoSchema(false);
     parser.setLoadExternalDTD(false);
     parser.setDisableDefaultEntityResolution(true);
     parser.setSecurityManager(&security);
-
-    DefinitionsHandler handler(elements);
     parser.setDocumentHandler(&handler);
     parser.setErrorHandler(&handler);
     parser.setEntityResolver(&handler);
+    parser.setDTDHandler(&handler);  // also makes the parser report the document type
     parser.parse(source);
     handler.flush();
 }
