@@ -175,25 +175,6 @@ bool HasDependencyBit(const PropertyDef &property, int32_t bit) {
     return !property.dependency.isNone() && (textToInt(property.dependency.narrow()) & bit) != 0;
 }
 
-// The definition's own finding, without looking at its base.
-int CheckOwnLinks(const NicDefinition &d) {
-    for (const PropertyDef &property : d.properties) {
-        if (property.dependency.isNone()) continue;
-        int32_t flags = textToInt(property.dependency.narrow());
-        if ((flags & 1) && !d.isLinkTarget(property.id)) return 1;
-        if ((flags & 2) && !d.isSource(property.id)) return 1;
-    }
-    for (const SourceProperty &source : d.sources) {
-        int position = FindPropertyIndex(d.index, source.name);
-        if (position < 0 || !HasDependencyBit(d.properties[position], 2)) return 1;
-        for (const LinkProperty &link : source.links) {
-            position = FindPropertyIndex(d.index, link.name);
-            if (position < 0 || !HasDependencyBit(d.properties[position], 1)) return 1;
-        }
-    }
-    return 0;
-}
-
 }  // namespace
 
 void PlacePanel(NicDefinition &definition, const Panel &panel) {
@@ -208,11 +189,42 @@ void BuildDefinitions(ElementList &elements, DefinitionsCatalog &catalog) {
     builder.end();
 }
 
+std::optional<std::string> DescribeLinkProblem(const NicDefinition &d) {
+    auto quoted = [](const DualString &text) {
+        return text.isNone() ? std::string("(none)") : "\"" + text.narrowText() + "\"";
+    };
+    for (const PropertyDef &property : d.properties) {
+        if (property.dependency.isNone()) continue;
+        int32_t flags = textToInt(property.dependency.narrow());
+        if ((flags & 1) && !d.isLinkTarget(property.id))
+            return "property " + quoted(property.id) + " is marked as a link target (dependency " +
+                   property.dependency.narrowText() + ") but no linkproperty names it";
+        if ((flags & 2) && !d.isSource(property.id))
+            return "property " + quoted(property.id) + " is marked as a link source (dependency " +
+                   property.dependency.narrowText() + ") but no sourceproperty names it";
+    }
+    for (const SourceProperty &source : d.sources) {
+        int position = FindPropertyIndex(d.index, source.name);
+        if (position < 0)
+            return "sourceproperty " + quoted(source.name) + " names no property with a linkid";
+        if (!HasDependencyBit(d.properties[position], 2))
+            return "sourceproperty " + quoted(source.name) + " names a property without dependency bit 2";
+        for (const LinkProperty &link : source.links) {
+            position = FindPropertyIndex(d.index, link.name);
+            if (position < 0)
+                return "linkproperty " + quoted(link.name) + " names no property with a linkid";
+            if (!HasDependencyBit(d.properties[position], 1))
+                return "linkproperty " + quoted(link.name) + " names a property without dependency bit 1";
+        }
+    }
+    return std::nullopt;
+}
+
 int CheckLinks(const NicDefinition &definition) {
     // A definition that names a base is judged by the root of its base chain.
     const NicDefinition *root = &definition;
     while (root->base) root = root->base;
-    return CheckOwnLinks(*root);
+    return DescribeLinkProblem(*root) ? 1 : 0;
 }
 
 std::string MakeFileUrl(const std::string &path) {
@@ -234,25 +246,47 @@ std::string MakeFileUrl(const std::string &path) {
     return url;
 }
 
-uint32_t LoadDefinitions(const DualString &path) {
+uint32_t LoadDefinitionsInto(const DualString &path, DefinitionsCatalog &catalog,
+                             LoadDiagnostics *diagnostics) {
     if (path.isNone()) return 102;
     const std::string &file = path.narrowText();
     if (platform::probePath(file) == platform::PathState::NotFound) return 102;
     ElementList elements;
+    auto failed = [&](const XMLCh *message, int64_t line, int64_t column) -> uint32_t {
+        if (diagnostics) {
+            diagnostics->parseFailed = true;
+            diagnostics->line = line;
+            diagnostics->column = column;
+            diagnostics->message = message ? DualString(message).narrowText() : "";
+        }
+        return 100;
+    };
     try {
         ParseXmlFile(file, MakeFileUrl(file), elements);
-    } catch (const xercesc::SAXParseException &) {
-        return 100;
-    } catch (const xercesc::XMLException &) {
-        return 100;
+    } catch (const xercesc::SAXParseException &e) {
+        return failed(e.getMessage(), static_cast<int64_t>(e.getLineNumber()),
+                      static_cast<int64_t>(e.getColumnNumber()));
+    } catch (const xercesc::XMLException &e) {
+        return failed(e.getMessage(), 0, 0);
     } catch (const xercesc::OutOfMemoryException &) {
+        return failed(u"out of memory", 0, 0);
+    }
+    BuildDefinitions(elements, catalog);
+    for (int i = 0; i < DefinitionsCatalog::kSlots && catalog.slot(i); ++i) {
+        if (CheckLinks(*catalog.slot(i)) == 0) continue;
+        if (diagnostics) {
+            const NicDefinition *root = catalog.slot(i);
+            while (root->base) root = root->base;
+            diagnostics->definitionType = root->type.narrowText();
+            diagnostics->message = DescribeLinkProblem(*root).value_or("");
+        }
         return 100;
     }
-    DefinitionsCatalog &catalog = Catalog();
-    BuildDefinitions(elements, catalog);
-    for (int i = 0; i < DefinitionsCatalog::kSlots && catalog.slot(i); ++i)
-        if (CheckLinks(*catalog.slot(i)) != 0) return 100;
     return 0;
+}
+
+uint32_t LoadDefinitions(const DualString &path) {
+    return LoadDefinitionsInto(path, Catalog(), nullptr);
 }
 
 }  // namespace lxniccfg

@@ -2,12 +2,26 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "definitions/catalog.h"
 #include "definitions/xml_element.h"
 
 namespace lxniccfg {
+
+// What went wrong in a load, for tools that explain it.
+struct LoadDiagnostics {
+    bool parseFailed = false;
+    int64_t line = 0;
+    int64_t column = 0;
+    std::string message;         // the parser's message, or the link problem
+    std::string definitionType;  // the definition whose links are inconsistent
+};
+
+// Loads into the given catalog; diagnostics, when given, say why it failed.
+uint32_t LoadDefinitionsInto(const DualString &path, DefinitionsCatalog &catalog,
+                             LoadDiagnostics *diagnostics);
 
 // Parses the file (UTF-16 path) and builds its definitions into the catalog.
 // 0: loaded; 102: the file does not exist; 100: the parse failed (the
@@ -29,5 +43,9 @@ void PlacePanel(NicDefinition &definition, const Panel &panel);
 // 0 when every link of the definition (judged by the root of its base chain)
 // is consistent, 1 otherwise.
 int CheckLinks(const NicDefinition &definition);
+
+// Why the links of a definition (without its base) are inconsistent; nothing
+// when they are consistent.
+std::optional<std::string> DescribeLinkProblem(const NicDefinition &definition);
 
 }  // namespace lxniccfg
