@@ -19,6 +19,11 @@ const NicDefinition *DefinitionsCatalog::find(const DualString &type) const {
     return nullptr;
 }
 
+void DefinitionsCatalog::adopt(DefinitionsCatalog &other) {
+    for (auto &slot : other.slots_)
+        if (slot) add(std::move(slot));
+}
+
 void DefinitionsCatalog::clear() {
     // Later definitions may point at earlier ones as their base: release
     // from the back.

@@ -20,6 +20,8 @@ public:
     bool add(std::unique_ptr<NicDefinition> definition);
     // The first definition, in slot order, whose type equals type.
     const NicDefinition *find(const DualString &type) const;
+    // Moves every definition of other into the first empty slots, in order.
+    void adopt(DefinitionsCatalog &other);
     void clear();
     bool empty() const;
 

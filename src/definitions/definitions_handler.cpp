@@ -15,8 +15,9 @@ DefinitionsHandler::~DefinitionsHandler() {
 
 void DefinitionsHandler::flush() {
     if (current_) {
-        elements_.append(std::move(*current_));
+        XmlElement element = std::move(*current_);
         current_.reset();
+        sink_(std::move(element));
     }
 }
 

@@ -1,8 +1,9 @@
-// DefinitionsHandler: the SAX handler that turns a document into a flat list
-// of XmlElements in document order. Any parser warning or error ends the
+// DefinitionsHandler: the SAX handler that turns a document into a flat
+// sequence of XmlElements in document order. Any parser warning or error ends the
 // parse with a SAXParseException; external entities are never resolved.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -12,9 +13,12 @@
 
 namespace lxniccfg {
 
+// Receives each element of a document as soon as it is complete.
+using ElementSink = std::function<void(XmlElement &&)>;
+
 class DefinitionsHandler : public xercesc::HandlerBase {
 public:
-    explicit DefinitionsHandler(ElementList &elements) : elements_(elements) {}
+    explicit DefinitionsHandler(ElementSink sink) : sink_(std::move(sink)) {}
     ~DefinitionsHandler() override;
 
     void startElement(const XMLCh *name, xercesc::AttributeList &attributes) override;
@@ -37,7 +41,7 @@ public:
     void flush();
 
 private:
-    ElementList &elements_;
+    ElementSink sink_;
     std::optional<XmlElement> current_;
     const xercesc::Locator *locator_ = nullptr;
 };

@@ -29,21 +29,27 @@ Kind KindOf(const DualString &name) {
     return Kind::None;
 }
 
+}  // namespace
+
 // The walk over the element list. Membership follows document order: each
 // element belongs to the latest element of the kind it needs, and an element
 // of an unknown name counts as one more element of the current kind.
-class DefinitionsBuilder {
+class DefinitionsBuilder::Walk {
 public:
-    explicit DefinitionsBuilder(DefinitionsCatalog &catalog) : catalog_(catalog) {}
+    explicit Walk(DefinitionsCatalog &catalog) : catalog_(catalog) {}
 
-    void element(const XmlElement &element) {
+    void element(XmlElement &&element) {
         Kind kind = KindOf(element.name);
         if (kind != Kind::None) {
             kind_ = kind;
             start(kind);
         }
-        if (kind_ == Kind::PanelItem && panel_) panel_->items.append(element);
-        for (const XmlAttribute &attribute : element.attributes) this->attribute(attribute);
+        if (kind_ == Kind::PanelItem) {
+            // A panel item keeps the whole element; its attributes mean nothing.
+            if (panel_) panel_->items.append(std::move(element));
+            return;
+        }
+        for (XmlAttribute &attribute : element.attributes) this->attribute(std::move(attribute));
         if (kind_ == Kind::Property && property_) {
             if (definition_) definition_->properties.append(std::move(*property_));
             property_.reset();
@@ -72,7 +78,7 @@ private:
             break;
         case Kind::Panel:
             if (panel_ && definition_) {
-                PlacePanel(*definition_, *panel_);
+                PlacePanel(*definition_, std::move(*panel_));
                 panel_.reset();
             }
             panel_.emplace();
@@ -101,43 +107,43 @@ private:
         }
     }
 
-    void attribute(const XmlAttribute &attribute) {
+    void attribute(XmlAttribute &&attribute) {
         const DualString &name = attribute.name;
-        const DualString &value = attribute.value;
+        DualString &value = attribute.value;
         switch (kind_) {
         case Kind::Nic:
-            if (name.equals("type")) definition_->type = value;
+            if (name.equals("type")) definition_->type = std::move(value);
             else if (name.equals("derived")) definition_->base = catalog_.find(value);
             break;
         case Kind::Property:
             if (!property_) property_.emplace();
-            property_->setAttribute(name, value);
+            property_->setAttribute(name, std::move(value));
             break;
         case Kind::Panel:
-            if (panel_ && name.equals("name")) panel_->name = value;
+            if (panel_ && name.equals("name")) panel_->name = std::move(value);
             break;
         case Kind::Enumeration:
-            if (enumeration_ && name.equals("id")) enumeration_->id = value;
+            if (enumeration_ && name.equals("id")) enumeration_->id = std::move(value);
             break;
         case Kind::EnumItem:
             if (!item_) item_.emplace();
             if (name.equals("enumid")) {
-                item_->enumid = value;
+                item_->enumid = std::move(value);
             } else if (name.equals("enumvalue")) {
-                item_->enumvalue = value;
+                item_->enumvalue = std::move(value);
                 if (enumeration_) enumeration_->items.append(std::move(*item_));
                 item_.reset();
             }
             break;
         case Kind::SourceProperty:
-            if (source_ && name.equals("name")) source_->name = value;
-            else if (source_ && name.equals("value")) source_->value = value;
+            if (source_ && name.equals("name")) source_->name = std::move(value);
+            else if (source_ && name.equals("value")) source_->value = std::move(value);
             break;
         case Kind::LinkProperty:
             if (!link_) break;
-            if (name.equals("name")) link_->name = value;
-            else if (name.equals("range")) link_->range = value;
-            else if (name.equals("default")) link_->defaultValue = value;
+            if (name.equals("name")) link_->name = std::move(value);
+            else if (name.equals("range")) link_->range = std::move(value);
+            else if (name.equals("default")) link_->defaultValue = std::move(value);
             break;
         default:
             break;
@@ -145,7 +151,7 @@ private:
     }
 
     void finishDefinition() {
-        if (panel_) PlacePanel(*definition_, *panel_);
+        if (panel_) PlacePanel(*definition_, std::move(*panel_));
         panel_.reset();
         if (enumeration_) definition_->appendEnumeration(std::move(*enumeration_));
         enumeration_.reset();
@@ -171,21 +177,29 @@ private:
     std::optional<PropertyDef> property_;
 };
 
+namespace {
+
 bool HasDependencyBit(const PropertyDef &property, int32_t bit) {
     return !property.dependency.isNone() && (textToInt(property.dependency.narrow()) & bit) != 0;
 }
 
 }  // namespace
 
-void PlacePanel(NicDefinition &definition, const Panel &panel) {
+DefinitionsBuilder::DefinitionsBuilder(DefinitionsCatalog &catalog)
+    : walk_(std::make_unique<Walk>(catalog)) {}
+DefinitionsBuilder::~DefinitionsBuilder() = default;
+void DefinitionsBuilder::element(XmlElement &&element) { walk_->element(std::move(element)); }
+void DefinitionsBuilder::end() { walk_->end(); }
+
+void PlacePanel(NicDefinition &definition, Panel panel) {
     if (panel.name.isNone()) return;
     int slot = PanelSlotByFileName(panel.name.narrowText());
-    if (slot >= 0) definition.setPanel(slot, panel);  // a later panel of the same name wins
+    if (slot >= 0) definition.setPanel(slot, std::move(panel));  // a later panel of the same name wins
 }
 
 void BuildDefinitions(ElementList &elements, DefinitionsCatalog &catalog) {
     DefinitionsBuilder builder(catalog);
-    for (const XmlElement &element : elements) builder.element(element);
+    for (XmlElement &element : elements) builder.element(std::move(element));
     builder.end();
 }
 
@@ -251,7 +265,10 @@ uint32_t LoadDefinitionsInto(const DualString &path, DefinitionsCatalog &catalog
     if (path.isNone()) return 102;
     const std::string &file = path.narrowText();
     if (platform::probePath(file) == platform::PathState::NotFound) return 102;
-    ElementList elements;
+    // Definitions are built while the document is parsed, into a catalog of
+    // their own that joins the given one only when the whole file parsed.
+    DefinitionsCatalog staged;
+    DefinitionsBuilder builder(staged);
     auto failed = [&](const XMLCh *message, int64_t line, int64_t column) -> uint32_t {
         if (diagnostics) {
             diagnostics->parseFailed = true;
@@ -262,7 +279,7 @@ uint32_t LoadDefinitionsInto(const DualString &path, DefinitionsCatalog &catalog
         return 100;
     };
     try {
-        ParseXmlFile(file, MakeFileUrl(file), elements);
+        ParseXmlFile(file, MakeFileUrl(file), [&](XmlElement &&e) { builder.element(std::move(e)); });
     } catch (const xercesc::SAXParseException &e) {
         return failed(e.getMessage(), static_cast<int64_t>(e.getLineNumber()),
                       static_cast<int64_t>(e.getColumnNumber()));
@@ -271,7 +288,8 @@ uint32_t LoadDefinitionsInto(const DualString &path, DefinitionsCatalog &catalog
     } catch (const xercesc::OutOfMemoryException &) {
         return failed(u"out of memory", 0, 0);
     }
-    BuildDefinitions(elements, catalog);
+    builder.end();
+    catalog.adopt(staged);
     for (int i = 0; i < DefinitionsCatalog::kSlots && catalog.slot(i); ++i) {
         if (CheckLinks(*catalog.slot(i)) == 0) continue;
         if (diagnostics) {

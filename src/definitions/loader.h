@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -36,9 +37,24 @@ std::string MakeFileUrl(const std::string &path);
 // Builds one definition per "nic" element of the list into the catalog.
 void BuildDefinitions(ElementList &elements, DefinitionsCatalog &catalog);
 
+// The same walk, fed one element at a time (the elements are consumed).
+class DefinitionsBuilder {
+public:
+    explicit DefinitionsBuilder(DefinitionsCatalog &catalog);
+    ~DefinitionsBuilder();
+    DefinitionsBuilder(const DefinitionsBuilder &) = delete;
+    DefinitionsBuilder &operator=(const DefinitionsBuilder &) = delete;
+    void element(XmlElement &&element);
+    void end();  // finishes the last definition
+
+private:
+    class Walk;
+    std::unique_ptr<Walk> walk_;
+};
+
 // Stores a copy of the panel in the slot of its name; a panel without a
 // known name is not stored.
-void PlacePanel(NicDefinition &definition, const Panel &panel);
+void PlacePanel(NicDefinition &definition, Panel panel);
 
 // 0 when every link of the definition (judged by the root of its base chain)
 // is consistent, 1 otherwise.

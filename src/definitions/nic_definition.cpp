@@ -7,9 +7,9 @@ const Panel *NicDefinition::panel(int slot) const {
     return panels_[static_cast<std::size_t>(slot)].get();
 }
 
-void NicDefinition::setPanel(int slot, const Panel &panel) {
+void NicDefinition::setPanel(int slot, Panel panel) {
     if (slot < 0 || slot >= kPanelSlotCount) return;
-    panels_[static_cast<std::size_t>(slot)] = std::make_unique<Panel>(panel);
+    panels_[static_cast<std::size_t>(slot)] = std::make_unique<Panel>(std::move(panel));
 }
 
 void NicDefinition::appendEnumeration(Enumeration enumeration) {

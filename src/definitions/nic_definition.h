@@ -33,7 +33,7 @@ public:
     // The panel in a slot, or nullptr when the slot is empty.
     const Panel *panel(PanelSlot slot) const { return panels_[static_cast<std::size_t>(slot)].get(); }
     const Panel *panel(int slot) const;
-    void setPanel(int slot, const Panel &panel);
+    void setPanel(int slot, Panel panel);
 
     const std::vector<Enumeration> &enumerations() const { return enumerations_; }
     void appendEnumeration(Enumeration enumeration);

@@ -7,7 +7,7 @@
 
 namespace lxniccfg {
 
-void PropertyDef::setAttribute(const DualString &name, const DualString &value) {
+void PropertyDef::setAttribute(const DualString &name, DualString value) {
     if (name.isNone()) return;
     const std::string &n = name.narrowText();
     using Text = DualString PropertyDef::*;
@@ -28,7 +28,7 @@ void PropertyDef::setAttribute(const DualString &name, const DualString &value) 
     }};
     for (const auto &[attribute, field] : kTexts) {
         if (n == attribute) {
-            this->*field = value;
+            this->*field = std::move(value);
             return;
         }
     }

@@ -27,7 +27,7 @@ struct PropertyDef {
     bool vbdrestart = false;
 
     // Sets the field of the attribute with this name; other names are ignored.
-    void setAttribute(const DualString &name, const DualString &value);
+    void setAttribute(const DualString &name, DualString value);
 };
 
 }  // namespace lxniccfg

@@ -71,11 +71,11 @@ private:
     DefinitionsHandler &handler_;
 };
 
-void Parse(const xercesc::InputSource &source, ElementList &elements) {
+void Parse(const xercesc::InputSource &source, const ElementSink &sink) {
     xercesc::SecurityManager security;
     security.setEntityExpansionLimit(kEntityExpansionLimit);
 
-    DefinitionsHandler handler(elements);
+    DefinitionsHandler handler(sink);
     HardenedParser parser(handler);
     parser.setValidationScheme(xercesc::SAXParser::Val_Never);
     parser.setDoNamespaces(false);
@@ -110,14 +110,18 @@ XmlLibrarySession::~XmlLibrarySession() {
     if (ok_) TerminateXmlLibrary();
 }
 
-void ParseXmlFile(const std::string &path, const std::string &systemId, ElementList &elements) {
+void ParseXmlFile(const std::string &path, const std::string &systemId, const ElementSink &sink) {
     FileSource source(path, systemId);
-    Parse(source, elements);
+    Parse(source, sink);
+}
+
+void ParseXmlFile(const std::string &path, const std::string &systemId, ElementList &elements) {
+    ParseXmlFile(path, systemId, [&](XmlElement &&e) { elements.append(std::move(e)); });
 }
 
 void ParseXmlBuffer(const char *data, std::size_t size, ElementList &elements) {
     xercesc::MemBufInputSource source(reinterpret_cast<const XMLByte *>(data), size, "buffer");
-    Parse(source, elements);
+    Parse(source, [&](XmlElement &&e) { elements.append(std::move(e)); });
 }
 
 }  // namespace lxniccfg

@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "definitions/definitions_handler.h"
 #include "definitions/xml_element.h"
 
 namespace lxniccfg {
@@ -27,10 +28,13 @@ private:
 bool InitializeXmlLibrary();
 void TerminateXmlLibrary();
 
-// Parses the file at path (UTF-8), reporting systemId (UTF-8) as its name.
-// Appends every element to elements. Throws xercesc::SAXParseException or
-// xercesc::XMLException when the document is rejected. The XML library must
-// be initialised.
+// Parses the file at path (UTF-8), reporting systemId (UTF-8) as its name,
+// and hands every element to sink in document order. Throws
+// xercesc::SAXParseException or xercesc::XMLException when the document is
+// rejected. The XML library must be initialised.
+void ParseXmlFile(const std::string &path, const std::string &systemId, const ElementSink &sink);
+
+// The same, appending every element to elements.
 void ParseXmlFile(const std::string &path, const std::string &systemId, ElementList &elements);
 
 // The same for a document held in memory (used by the fuzzing targets).
