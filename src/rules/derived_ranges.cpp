@@ -36,9 +36,8 @@ std::unique_ptr<ValueNode> NewToken(std::optional<std::string> text, int32_t num
 // Appends tokens at the end of a chain.
 class TokenChain {
 public:
-    explicit TokenChain(std::unique_ptr<ValueNode> &head) : head_(head) {
-        for (tail_ = head_.get(); tail_ && tail_->next(); tail_ = tail_->next()) {
-        }
+    explicit TokenChain(std::unique_ptr<ValueNode> &head) : head_(head), tail_(head.get()) {
+        while (tail_ && tail_->next()) tail_ = tail_->next();
     }
     void append(std::unique_ptr<ValueNode> node) {
         ValueNode *added = node.get();
@@ -49,7 +48,7 @@ public:
 
 private:
     std::unique_ptr<ValueNode> &head_;
-    ValueNode *tail_ = nullptr;
+    ValueNode *tail_;
 };
 
 // Adds one member token to the ascending chain: a number already present
