@@ -20,6 +20,8 @@ public:
     // Replaces the chain behind this node (destroying the old one).
     void setNext(std::unique_ptr<ValueNode> node);
     void setNextCopy(const ValueNode *chain);
+    // Detaches the chain behind this node and hands it to the caller.
+    std::unique_ptr<ValueNode> releaseNext() { return std::move(next_); }
 
     void setText(std::optional<std::string> text) { text_ = std::move(text); }
     const std::optional<std::string> &text() const { return text_; }
