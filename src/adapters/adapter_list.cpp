@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "adapters/records.h"
+#include "changes/write_essentials.h"
 #include "nicif/nicif.h"
 
 namespace lxniccfg {
@@ -134,7 +135,7 @@ void BuildNicList(const NicIfAdapterElement *nics, uint32_t nicCount,
             ++teamsTaken;
             team->teamInfo1 = element.teamInfo1;
             team->teamInfo2 = element.teamInfo2;
-            team->definitionType = CopyText(DualString::fromNarrow("TEAM"));
+            team->definitionType = CopyText(TeamDefinitionType());
             TeamMemberLink **tail = &team->members;
             for (AdapterEntry *adapter = lists.adapters.head(); adapter; adapter = adapter->next) {
                 if (adapter->teamHandle != team->handle) continue;

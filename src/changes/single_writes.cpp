@@ -36,19 +36,6 @@ std::optional<uint32_t> WriteValue(NicIfSetter setter, uint64_t handle,
 
 }  // namespace
 
-const DualString &TeamDefinitionType() {
-    static const DualString type = DualString::fromNarrow("TEAM");
-    return type;
-}
-
-const NicDefinition *FindTeamDefinition() { return FindDefinition(TeamDefinitionType()); }
-
-const PropertyDef *FindOwnProperty(const NicDefinition &definition, const DualString &id) {
-    int position = FindPropertyIndex(definition.index, id);
-    if (position < 0 || position >= definition.properties.count()) return nullptr;
-    return &definition.properties[position];
-}
-
 uint32_t WriteAdapterProperty(uint64_t adapter, const DualString &definitionType,
                               const DualString &id, const DualString &value, bool registerChange) {
     const NicDefinition *definition = FindDefinition(definitionType);

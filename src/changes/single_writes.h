@@ -11,15 +11,6 @@
 
 namespace lxniccfg {
 
-// The type of the definition every team and VLAN uses.
-const DualString &TeamDefinitionType();
-// The loaded "TEAM" definition, or nullptr.
-const NicDefinition *FindTeamDefinition();
-
-// The team property named id: looked up in the definition's own index only
-// (no base chain); nullptr when absent.
-const PropertyDef *FindOwnProperty(const NicDefinition &definition, const DualString &id);
-
 // Writes value to the adapter's property id (found along the base chain of
 // the definition of definitionType): the enumerated text mapped to its raw
 // value, through NicIfSetAdapterProperty. Returns 0 (also for the library's

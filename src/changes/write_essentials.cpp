@@ -4,12 +4,26 @@
 #include <limits>
 #include <new>
 
+#include "definitions/catalog.h"
 #include "util/numbers.h"
 
 namespace lxniccfg {
 
 uint32_t PropertyNumber(const DualString &linkid) {
     return static_cast<uint32_t>(textToInt(linkid.narrow()));
+}
+
+const DualString &TeamDefinitionType() {
+    static const DualString type = DualString::fromNarrow("TEAM");
+    return type;
+}
+
+const NicDefinition *FindTeamDefinition() { return FindDefinition(TeamDefinitionType()); }
+
+const PropertyDef *FindOwnProperty(const NicDefinition &definition, const DualString &id) {
+    int position = FindPropertyIndex(definition.index, id);
+    if (position < 0 || position >= definition.properties.count()) return nullptr;
+    return &definition.properties[position];
 }
 
 std::optional<DualString> ToRawValue(const NicDefinition &definition, const PropertyDef &property,

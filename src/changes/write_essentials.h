@@ -10,8 +10,8 @@
 #include <string_view>
 
 #include "definitions/nic_definition.h"
-#include "lxniccfg.h"
 #include "definitions/property_def.h"
+#include "lxniccfg.h"
 #include "util/dual_string.h"
 
 namespace lxniccfg {
@@ -38,6 +38,16 @@ inline bool IsUnheldProperty(const PropertyDef &property) { return property.link
 inline uint32_t PropertyCode(uint32_t propertyNumber, uint32_t code) {
     return propertyNumber * 65536u + code;
 }
+
+// The type of the definition every team and VLAN uses, and that definition
+// (nullptr while none is loaded).
+const DualString &TeamDefinitionType();
+const NicDefinition *FindTeamDefinition();
+
+// The property named id in the definition's own index only, as team and
+// VLAN properties are looked up (the base chain is not searched; adapter
+// properties use FindProperty, which does); nullptr when absent.
+const PropertyDef *FindOwnProperty(const NicDefinition &definition, const DualString &id);
 
 // The raw value (enumid) of the first item, over the definition's own
 // enumerations for the property's id, whose enumvalue equals the shown
