@@ -16,7 +16,7 @@
 
 namespace lxniccfg {
 
-// Results of the NIC interface library that the writes treat specially.
+// Results of the NIC interface library that reads and writes single out.
 inline constexpr uint32_t kNicIfDone = 0;
 inline constexpr uint32_t kNicIfNotSupported = 1;   // reads: no such property
 inline constexpr uint32_t kNicIfPropertyError = 3;  // writes: error of this property
