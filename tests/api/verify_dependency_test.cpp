@@ -13,10 +13,6 @@
 
 using namespace testing_support;
 
-// Entries are written with designated initializers naming only the fields a
-// case needs.
-#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
-
 namespace {
 
 // NICA: Speed controls Duplex and Buffers; Mode controls Flow (a link

@@ -10,10 +10,6 @@
 using namespace lxniccfg;
 using namespace testing_support;
 
-// Entries are written with designated initializers naming only the fields a
-// case needs.
-#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
-
 namespace {
 
 DualString D(const char *text) { return text ? DualString::fromUtf8(text) : DualString(); }

@@ -14,10 +14,6 @@
 using namespace lxniccfg;
 using namespace testing_support;
 
-// Entries are written with designated initializers naming only the fields a
-// case needs.
-#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
-
 namespace {
 
 // Member adapter types. M1 and M2 enumerate "Speed" differently; DEP has a
