@@ -4,6 +4,8 @@
 #include <filesystem>
 #include <fstream>
 
+#include <unistd.h>
+
 #include "sim_support.h"
 
 using namespace sim_test;
@@ -198,4 +200,16 @@ TEST_F(StagingTest, AFailedSaveCommitsNothingAndKeepsTheChangesStaged) {
     EXPECT_EQ(NicIfApplyPass2(kEth0), 0u);
     EXPECT_EQ(Read(Kind::Adapter, kEth0, 8).second, "512");
     EXPECT_TRUE(std::filesystem::exists(blocker + "/state.json"));
+}
+
+TEST_F(StagingTest, ASaveThatCannotWriteItsTemporaryLeavesTheFileAsItWas) {
+    ASSERT_EQ(Write(Kind::Adapter, kEth0, 8, "512"), 0u);
+    ASSERT_EQ(NicIfApplyPass2(kEth0), 0u);
+    std::string before = readState();
+    // The temporary file's name is taken by a directory.
+    std::filesystem::create_directory(statePath() + ".tmp-" + std::to_string(getpid()));
+    ASSERT_EQ(Write(Kind::Adapter, kEth0, 8, "1024"), 0u);
+    EXPECT_EQ(NicIfApplyPass2(kEth0), 6u);
+    EXPECT_EQ(readState(), before);
+    EXPECT_EQ(Read(Kind::Adapter, kEth0, 8).second, "512");
 }
