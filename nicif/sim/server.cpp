@@ -46,18 +46,46 @@ bool Server::known(Handle h) const {
 }
 
 std::set<Handle> Server::scopeOf(Handle h) const {
-    std::set<Handle> scope{h};
-    // An adapter's commit also applies its team: the committed one, the one
-    // it is staged to join or leave.
-    if (committed_.adapter(h) || projected_.adapter(h)) {
-        for (const State *s : {&committed_, &projected_})
-            if (const Team *t = s->teamOf(h)) scope.insert(t->handle);
+    auto isMembership = [](const Change &c) {
+        return c.kind == Change::CreateTeam || c.kind == Change::AddTeamMember ||
+               c.kind == Change::RemoveTeamMember;
+    };
+    // Teams and adapters tied together by membership, committed or staged:
+    // an adapter's commit applies the team it is in or is staged to join or
+    // leave, and a team's commit applies the membership changes of the
+    // adapters it gains or loses on their other teams, so that moving an
+    // adapter from one team to another commits as one change. The adapters
+    // reached only tie teams together; their own property writes wait for
+    // their own commit.
+    std::set<Handle> teams, adapters, pending;
+    if (committed_.adapter(h) || projected_.adapter(h)) pending.insert(h);
+    else teams.insert(h);
+    auto reachTeam = [&](Handle t) {
+        if (!teams.insert(t).second) return;
         for (const Change &c : staged_)
-            if ((c.kind == Change::CreateTeam || c.kind == Change::AddTeamMember ||
-                 c.kind == Change::RemoveTeamMember) && c.touches(h))
-                scope.insert(c.owner);
+            if (c.owner == t && isMembership(c)) {
+                if (c.other && !adapters.count(c.other)) pending.insert(c.other);
+                for (Handle m : c.members)
+                    if (!adapters.count(m)) pending.insert(m);
+            }
+    };
+    if (teams.count(h)) {
+        teams.erase(h);
+        reachTeam(h);
     }
-    // The commit of an adapter or team also applies the VLANs on it.
+    while (!pending.empty()) {
+        Handle a = *pending.begin();
+        pending.erase(pending.begin());
+        if (!adapters.insert(a).second) continue;
+        for (const State *s : {&committed_, &projected_})
+            if (const Team *t = s->teamOf(a)) reachTeam(t->handle);
+        for (const Change &c : staged_)
+            if (isMembership(c) && c.touches(a)) reachTeam(c.owner);
+    }
+
+    std::set<Handle> scope{h};
+    scope.insert(teams.begin(), teams.end());
+    // The VLANs on the object and on those teams go with them.
     std::set<Handle> parents = scope;
     for (const State *s : {&committed_, &projected_})
         for (const Vlan &v : s->vlans)

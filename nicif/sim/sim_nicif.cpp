@@ -64,10 +64,12 @@
 //  15 NicIfApplyPass2(h): carries them out and saves the file: 0, 5, or 6
 //    when saving fails (then nothing is committed and the changes stay
 //    staged). The commit scope of an adapter is the adapter, the team it is
-//    in or staged to join or leave, and the VLANs on either; of a team, the
-//    team and its VLANs; of a VLAN, the VLAN. Pass 1 and 2 answer 0 when
-//    nothing is staged in the scope, and 2 for a handle the server never
-//    handed out.
+//    in or staged to join or leave, and the VLANs on both; of a team, the
+//    team and its VLANs; of a VLAN, the VLAN. A team in a scope brings the
+//    teams that the adapters it gains or loses are staged to leave or join
+//    (so a move between teams commits as one change), without those
+//    adapters' own property writes. Pass 1 and 2 answer 0 when nothing is
+//    staged in the scope, and 2 for a handle the server never handed out.
 //  4 NicIfClose: drops every uncommitted change and the loaded state; the
 //    next call reads the state file again. Always 0.
 //  13 NicIfGetNicTeam(adapter, team*): the committed team's handle, or 0.

@@ -65,24 +65,36 @@ TEST_F(ConsistencyTest, AVlansParentExists) {
     EXPECT_EQ(NicIfCreateVlan(records.data(), records.count(), kTeam1, 0, 1, &vlan), 2u);
 }
 
-TEST_F(ConsistencyTest, ACommitThatWouldBreakARuleIsRefused) {
-    // eth3 leaves one staged team and joins another; committing only the
-    // second team would put eth3 in two teams.
+TEST_F(ConsistencyTest, MovingAnAdapterBetweenTeamsCommitsAsOneChange) {
     uint64_t eth3 = kEth3, first = 0, second = 0;
     ASSERT_EQ(NicIfCreateTeam(nullptr, 0, &eth3, 1, &first), 0u);
-    ASSERT_EQ(NicIfApplyPass2(first), 0u);
     ASSERT_EQ(NicIfAddTeamMember(kEth4, first), 0u);
     ASSERT_EQ(NicIfApplyPass2(first), 0u);
+    // eth3 leaves the first team (staged on it) and founds the second.
     ASSERT_EQ(NicIfRemoveTeamMember(kEth3, 0, first), 0u);
     uint64_t eth3Again = kEth3;
     ASSERT_EQ(NicIfCreateTeam(nullptr, 0, &eth3Again, 1, &second), 0u);
-    EXPECT_EQ(NicIfApplyPass1(second), 5u);
-    EXPECT_EQ(NicIfApplyPass2(second), 5u);
-    EXPECT_EQ(Enumerate().team(second), nullptr);
-    // eth3's own commit covers both teams.
-    EXPECT_EQ(NicIfApplyPass1(kEth3), 0u);
-    EXPECT_EQ(NicIfApplyPass2(kEth3), 0u);
+    ASSERT_EQ(Write(Kind::Adapter, kEth4, 8, "1024"), 0u);
+    // The second team's commit takes the first team's change with it.
+    EXPECT_EQ(NicIfApplyPass1(second), 0u);
+    EXPECT_EQ(NicIfApplyPass2(second), 0u);
     Inventory inv = Enumerate();
     EXPECT_EQ(inv.adapter(kEth3)->team, second);
     EXPECT_EQ(inv.team(first)->members, 1u);
+    EXPECT_EQ(Read(Kind::Adapter, kEth4, 8).second, "512") << "eth4's own write waits for eth4";
+}
+
+TEST_F(ConsistencyTest, ACommitThatWouldBreakARuleIsRefused) {
+    // A VLAN on a team that is only staged cannot be committed without it.
+    uint64_t eth3 = kEth3, team = 0, vlan = 0;
+    ASSERT_EQ(NicIfCreateTeam(nullptr, 0, &eth3, 1, &team), 0u);
+    Records records{{200, "40"}};
+    ASSERT_EQ(NicIfCreateVlan(records.data(), records.count(), team, 0, 1, &vlan), 0u);
+    EXPECT_EQ(NicIfApplyPass1(vlan), 5u);
+    EXPECT_EQ(NicIfApplyPass2(vlan), 5u);
+    EXPECT_FALSE(stateExists());
+    EXPECT_EQ(NicIfApplyPass2(team), 0u);
+    Inventory inv = Enumerate();
+    ASSERT_NE(inv.vlan(vlan), nullptr);
+    EXPECT_EQ(inv.vlan(vlan)->parent, team);
 }
