@@ -6,6 +6,12 @@
 
 namespace lxnicsim {
 
+namespace {
+
+bool Succeeded(uint32_t code) { return code == kOk || code == kNotice; }
+
+}  // namespace
+
 uint32_t Server::ensureLoaded() {
     if (loaded_ == Loaded::Yes) return kOk;
     if (loaded_ == Loaded::Refused) return kStateFileError;
@@ -30,10 +36,11 @@ uint32_t Server::ensureLoaded() {
 
 uint32_t Server::stage(Change change) {
     State next = projected_;
-    if (uint32_t code = ApplyChange(next, change)) return code;
+    uint32_t code = ApplyChange(next, change);
+    if (code != kOk && code != kNotice) return code;
     projected_ = std::move(next);
     staged_.push_back(std::move(change));
-    return kOk;
+    return code;
 }
 
 bool Server::known(Handle h) const {
@@ -102,7 +109,7 @@ void Server::reproject() {
         State next = projected_;
         // A staged change that the newly committed state has made impossible
         // is dropped.
-        if (ApplyChange(next, c) != kOk) continue;
+        if (!Succeeded(ApplyChange(next, c))) continue;
         projected_ = std::move(next);
         kept.push_back(std::move(c));
     }
@@ -121,7 +128,7 @@ uint32_t Server::commit(Handle h, bool dryRun) {
             rest.push_back(c);
             continue;
         }
-        if (ApplyChange(next, c) != kOk) return kImpossible;
+        if (!Succeeded(ApplyChange(next, c))) return kImpossible;
         ++applied;
     }
     if (dryRun || applied == 0) return kOk;

@@ -14,7 +14,8 @@
 // Codes: 0 done; 1 no value (reads); 2 unknown handle; 3 the object cannot
 // take this value for this property; 4 a NULL pointer or malformed value or
 // size; 5 the change would break a consistency rule; 6 state file refused or
-// not saved; 8 out of memory or another internal failure.
+// not saved; 7 done, with a notice (a write that takes effect when the object
+// restarts at its commit); 8 out of memory or another internal failure.
 //
 // Consistency rules, checked at each staged change and again at commit: an
 // adapter is in at most one team; a team has at least one member and only
@@ -37,7 +38,8 @@
 //    size in bytes, terminator included (even, at least 2), or NUL-terminated
 //    when the size is 0xFFFFFFFF. 3 when the object does not have the
 //    property, it is read-only, or its profile does not accept the value;
-//    otherwise the write is staged on the object (the newest write wins).
+//    otherwise the write is staged on the object (the newest write wins)
+//    and answers 0, or 7 for a property in its profile's restart list.
 //    Staged objects (a team or VLAN created but not committed) can be written.
 //  6, 18 Get{Adapter,Team}Status: 0 Active, 1 Not Active, 2 Degraded,
 //    5 Disabled as stored for adapters; for a team Active when every member is

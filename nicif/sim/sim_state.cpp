@@ -54,7 +54,7 @@ uint32_t SetProperty(Properties &properties, const Profile *profile, uint32_t nu
     if (profile)
         if (uint32_t code = profile->check(number, value)) return code;
     it->second = value;
-    return kOk;
+    return profile && profile->restart.count(number) ? kNotice : kOk;
 }
 
 uint32_t Carry(State &s, const Change &c) {
@@ -236,14 +236,15 @@ bool Change::touches(Handle h) const {
 }
 
 uint32_t ApplyChange(State &state, const Change &change) {
-    if (uint32_t code = Carry(state, change)) return code;
+    uint32_t code = Carry(state, change);
+    if (code != kOk && code != kNotice) return code;
     if (!state.inconsistency().empty()) {
         bool propertyWrite = change.kind == Change::SetAdapterProperty ||
                              change.kind == Change::SetTeamProperty ||
                              change.kind == Change::SetVlanProperty;
         return propertyWrite ? kPropertyError : kImpossible;
     }
-    return kOk;
+    return code;
 }
 
 }  // namespace lxnicsim

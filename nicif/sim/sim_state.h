@@ -25,6 +25,7 @@ enum Code : uint32_t {
     kBadArgument = 4,     // a NULL pointer or a malformed value or size
     kImpossible = 5,      // the change would break the server's consistency rules
     kStateFileError = 6,  // the state file was refused, or saving it failed
+    kNotice = 7,          // writes: done; the object restarts when it is committed
     kInternalError = 8,   // out of memory or another unexpected failure
 };
 
@@ -57,6 +58,7 @@ struct Profile {
     Properties defaults;
     std::set<uint32_t> readOnly;
     std::map<uint32_t, Allowed> allowed;
+    std::set<uint32_t> restart;  // writes answer kNotice: the object restarts to apply them
     // kOk, or kPropertyError when an object of this kind that holds the
     // property cannot take the value.
     uint32_t check(uint32_t property, const std::string &value) const;
@@ -146,8 +148,9 @@ struct Change {
 };
 
 // Carries a change out on a state and checks the consistency rules
-// afterwards. kOk, or the code of the first rule it breaks; the state is
-// then left half-changed and must be discarded.
+// afterwards. kOk or kNotice (a write that takes a restart), or the code of
+// the first rule it breaks; the state is then left half-changed and must be
+// discarded.
 uint32_t ApplyChange(State &state, const Change &change);
 
 }  // namespace lxnicsim

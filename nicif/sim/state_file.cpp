@@ -86,6 +86,10 @@ Profile ReadProfile(const Json &object, const std::string &where) {
         if (!it->is_array()) throw Malformed(where + ".readOnly must be a list of property numbers");
         for (const Json &n : *it) p.readOnly.insert(Unsigned32(n, where + ".readOnly"));
     }
+    if (auto it = object.find("restart"); it != object.end()) {
+        if (!it->is_array()) throw Malformed(where + ".restart must be a list of property numbers");
+        for (const Json &n : *it) p.restart.insert(Unsigned32(n, where + ".restart"));
+    }
     if (auto it = object.find("allowed"); it != object.end()) {
         if (!it->is_object()) throw Malformed(where + ".allowed must be an object");
         for (const auto &[key, rule] : it->items()) {
@@ -114,6 +118,9 @@ Json WriteProfile(const Profile &p) {
     Json readOnly = Json::array();
     for (uint32_t n : p.readOnly) readOnly.push_back(n);
     out["readOnly"] = readOnly;
+    Json restart = Json::array();
+    for (uint32_t n : p.restart) restart.push_back(n);
+    out["restart"] = restart;
     Json allowed = Json::object();
     for (const auto &[number, rule] : p.allowed) {
         if (rule.range)

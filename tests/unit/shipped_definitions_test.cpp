@@ -77,6 +77,12 @@ void CheckAgainst(const NicDefinition &d, const std::vector<PanelSlot> &slots,
                         << id << " value " << value << " has no text";
                 }
             }
+            if (profile.contains("restart")) {
+                std::set<std::string> restart;
+                for (const auto &n : profile["restart"]) restart.insert(std::to_string(n.get<int>()));
+                EXPECT_EQ(restart.count(number) == 1, p->vbdrestart)
+                    << id << ": the server answers 7 exactly for the properties marked vbdrestart";
+            }
             if (!p->enumName) continue;
             ASSERT_TRUE(p->defaultValue && FindEnumId(d, p->id, p->defaultValue))
                 << id << ": its default must be one of its texts";
