@@ -1,0 +1,43 @@
+// The state file: where it lives, reading it (or the shipped default
+// inventory when there is none) and saving it atomically.
+#pragma once
+
+#include <string>
+
+#include "sim_state.h"
+
+namespace lxnicsim {
+
+// The format this library writes; a file of a later format is refused.
+inline constexpr int kStateFormat = 1;
+
+// LXNICIF_STATE; else $XDG_STATE_HOME/lxnicif/state.json; else
+// $HOME/.local/state/lxnicif/state.json; empty when none can be formed.
+std::string StateFilePath();
+
+// The default inventory shipped with the library.
+State DefaultInventory();
+
+struct LoadResult {
+    bool ok = false;
+    State state;
+    std::string problem;  // why the file was refused
+};
+
+// Reads the state file; a missing file gives the default inventory. A file
+// that cannot be read, is not valid, is inconsistent or of a later format
+// is refused (and never touched).
+LoadResult LoadState(const std::string &path);
+
+// Parses a state document (the contents of a state file).
+LoadResult ParseState(const std::string &text);
+
+// The state as the JSON text of a state file.
+std::string StateToText(const State &state);
+
+// Writes the state to a temporary file beside path and renames it over
+// path, creating the directory when needed. Empty on success, otherwise what
+// went wrong (the file at path is then unchanged).
+std::string SaveState(const std::string &path, const State &state);
+
+}  // namespace lxnicsim
