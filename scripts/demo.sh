@@ -5,5 +5,5 @@ cd "$(dirname "$0")/.."
 ./scripts/setup.sh
 cmake -S . -B build -G Ninja >/dev/null
 cmake --build build -j "$(nproc)"
-echo "== lxnicdefs check definitions/lxnicdefs-sample.xml =="
-./build/tools/lxnicdefs/lxnicdefs check definitions/lxnicdefs-sample.xml
+echo "== lxnicdefs check definitions/lxnicdefs.xml =="
+./build/tools/lxnicdefs/lxnicdefs check definitions/lxnicdefs.xml
