@@ -244,6 +244,7 @@ class ScriptRoundTrip : public ScriptReader, public ::testing::WithParamInterfac
 
 TEST_P(ScriptRoundTrip, ShortFormReadsBackIntoTheSameTree) {
     set("LANG", GetParam());
+    set("LXNICUI_VERSION", "9.2 'beta' & <x>");
     const std::string awkward = "&<>'\" caf\xC3\xA9 \xE6\x97\xA5\xE6\x9C\xAC \xE2\x82\xAC \xF0\x9F\x98\x80 \\~ a\tb\nc";
     Records r;
     AdapterEntry *eth0 = r.nic(1, "eth0");
@@ -253,6 +254,7 @@ TEST_P(ScriptRoundTrip, ShortFormReadsBackIntoTheSameTree) {
                                     {.id = "DefaultVlanId", .value = ""}});
     eth0->advancedList = EntryList({{.id = "TOEEnabled", .value = "Enabled"}});
     eth0->iscsiSettingsList = EntryList({{.id = "iSCSIEnabled", .value = "Disabled"}});
+    eth0->informationList = EntryList({{.id = "CurrentAddress", .value = "00--11-->"}});
     Append(eth0->vlans, NewVlan(EntryList({{.id = "VlanId", .value = "10"}, {.id = "VlanName", .value = awkward}})));
     Append(eth0->vlans, NewVlan(EntryList({{.id = "VlanId", .value = "11"}})));
     AdapterEntry *eth1 = r.nic(2, "eth1");
@@ -261,7 +263,9 @@ TEST_P(ScriptRoundTrip, ShortFormReadsBackIntoTheSameTree) {
     TeamEntry *team = r.team();
     AddMember(team, eth0);
     AddMember(team, eth1);
-    team->settingsList = EntryList({{.id = "TeamName", .value = awkward}, {.id = "DefaultVlanId", .value = "3"}});
+    team->settingsList = EntryList({{.id = "TeamName", .value = awkward},
+                                    {.id = "TeamNetworkAddress", .value = "-- -->"},
+                                    {.id = "DefaultVlanId", .value = "3"}});
     team->redundancyList = EntryList({{.id = "RouterPathEnabled", .value = "Enabled"},
                                       {.id = "RouterPathIPAddress", .value = "10.0.0.1"}});
     Append(team->vlans, NewVlan(EntryList({{.id = "VlanName", .value = awkward}})));
@@ -272,7 +276,7 @@ TEST_P(ScriptRoundTrip, ShortFormReadsBackIntoTheSameTree) {
     EXPECT_EQ(back.code, 0u);
     EXPECT_FALSE(back.message);
     EXPECT_EQ(back.tree,
-              "version 9.2.0.1 3.1\n"
+              "version 9.2 'beta' & <x> 3.1\n"
               "nic\n"
               "  SpeedDuplex=" + awkward + "\n"
               "  k&1=v<1\n"

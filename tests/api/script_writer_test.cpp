@@ -202,6 +202,7 @@ TEST_F(ScriptWriter, FullFormReportsEveryListWithNamesAndStatus) {
     vlan->connectionStatsList = EntryList({{.id = "CS", .value = "1"}});
     AdapterEntry *eth1 = r.nic(5, "eth1");
     eth1->status = 9;
+    eth1->informationList = EntryList({{.id = "Rx<Errors>", .value = "0"}});
 
     TeamEntry *team = r.team();
     AddMember(team, eth0);
@@ -261,6 +262,7 @@ TEST_F(ScriptWriter, FullFormReportsEveryListWithNamesAndStatus) {
                   "    <advanced>\n"
                   "    </advanced>\n"
                   "    <info>\n"
+                  "        <property id='Rx&lt;Errors&gt;' value='0'/>\n"
                   "        <property id='nic_name' value='eth1'/>\n"
                   "        <property id='nic_status' value='Unknown' />\n"
                   "    </info>\n"
