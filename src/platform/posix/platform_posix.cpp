@@ -98,6 +98,9 @@ bool AtomicOutputFile::open(const std::string &path) {
     if (::stat(path.c_str(), &st) == 0) {
         // Only a regular file that we may write is replaced.
         if (!S_ISREG(st.st_mode) || ::access(path.c_str(), W_OK) != 0) return false;
+        // A file without any write permission is read-only for every user,
+        // including one whose privileges would let access() pass.
+        if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) return false;
     }
     target_ = path;
     std::string pattern = path + ".tmpXXXXXX";

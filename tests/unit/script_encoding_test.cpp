@@ -1,0 +1,74 @@
+// The script encoder is exact: whatever it writes, the parser reads back as
+// the same text, in either declared encoding.
+#include <gtest/gtest.h>
+
+#include "definitions/xml_parser.h"
+#include "script/script_encoding.h"
+#include "script/script_format.h"
+
+using namespace lxniccfg;
+
+namespace {
+
+// Every character XML can carry in an attribute: the whole first plane
+// without surrogates and non-characters, and a few beyond it.
+std::u16string EveryCharacter() {
+    std::u16string text = u"\t\n\r";
+    for (char32_t c = 0x20; c <= 0xFFFD; ++c)
+        if (c < 0xD800 || c > 0xDFFF) text.push_back(static_cast<char16_t>(c));
+    text += u"\U0001F600\U00010000\U0010FFFD";
+    return text;
+}
+
+// The attribute value the parser delivers for a document holding text.
+std::u16string ReadBack(ScriptCharset charset, std::u16string_view text) {
+    ScriptEncoder encoder(charset);
+    std::string doc = "<?xml version=\"1.0\" encoding=\"";
+    doc += DeclaredEncodingName(charset);
+    doc += "\"?><a v='";
+    encoder.append(doc, EscapeText(text));
+    doc += "'/>";
+    ElementList elements;
+    ParseXmlBuffer(doc.data(), doc.size(), elements);
+    return elements[0].attributes[0].value.wideText();
+}
+
+class ScriptEncodingExact : public ::testing::TestWithParam<ScriptCharset> {
+protected:
+    XmlLibrarySession session;
+};
+
+TEST_P(ScriptEncodingExact, EveryCharacterReadsBackUnchanged) {
+    std::u16string text = EveryCharacter();
+    EXPECT_TRUE(ReadBack(GetParam(), text) == text);
+}
+
+TEST_P(ScriptEncodingExact, CharactersXmlCannotCarryBecomeTheReplacementCharacter) {
+    EXPECT_TRUE(ReadBack(GetParam(), std::u16string(u"a\x01" u"b\xD800" u"c\xFFFE" u"d")) ==
+                u"a\xFFFD" u"b\xFFFD" u"c\xFFFD" u"d");
+}
+
+INSTANTIATE_TEST_SUITE_P(Charsets, ScriptEncodingExact,
+                         ::testing::Values(ScriptCharset::Latin1, ScriptCharset::ShiftJis));
+
+TEST(ScriptEncoding, ShiftJisWritesWhatItHoldsAsBytes) {
+    XmlLibrarySession session;
+    ScriptEncoder encoder(ScriptCharset::ShiftJis);
+    std::string out;
+    encoder.append(out, u"A\u65E5\uFF71\u00E9");  // ASCII, kanji, half-width katakana, é
+    EXPECT_EQ(out, "A\x93\xFA\xB1&#233;");
+}
+
+TEST(ScriptFormat, CompoundValuesSplitAtTheFirstEquals) {
+    auto pieces = SplitCompound(u"x=1;;y=a=b;z;=e;");
+    ASSERT_EQ(pieces.size(), 3u);
+    EXPECT_TRUE(pieces[0] == std::pair(std::u16string_view(u"x"), std::u16string_view(u"1")));
+    EXPECT_TRUE(pieces[1] == std::pair(std::u16string_view(u"y"), std::u16string_view(u"a=b")));
+    EXPECT_TRUE(pieces[2] == std::pair(std::u16string_view(u""), std::u16string_view(u"e")));
+}
+
+TEST(ScriptFormat, CommentTextNeverHoldsTwoAdjacentHyphens) {
+    EXPECT_TRUE(CommentText(u"a--b---c-") == u"a- -b- - -c-");
+}
+
+}  // namespace
