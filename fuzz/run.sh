@@ -13,5 +13,7 @@ cmake --build build-fuzz --target "$target" -j 2
 corpus=${target%_fuzzer}
 scratch=build-fuzz/corpus/$corpus
 mkdir -p "$scratch" fuzz/findings
-./build-fuzz/fuzz/"$target" -max_total_time="$seconds" -rss_limit_mb=4096 -timeout=20 \
+dict=()
+[ -f "fuzz/$corpus.dict" ] && dict=(-dict="fuzz/$corpus.dict")
+./build-fuzz/fuzz/"$target" "${dict[@]}" -max_total_time="$seconds" -rss_limit_mb=4096 -timeout=20 \
   -artifact_prefix=fuzz/findings/ "$scratch" "fuzz/corpus/$corpus"

@@ -3,10 +3,6 @@
 // hand as a front end holds them.
 #pragma once
 
-// Entries are built with designated initializers that name only the fields
-// a test needs.
-#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
-
 #include <gtest/gtest.h>
 
 #include <cstdlib>
