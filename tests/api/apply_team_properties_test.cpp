@@ -289,6 +289,163 @@ TEST_F(ApplyTeamPropertiesTest, CommitPassOrderAndFailures) {
     EXPECT_EQ(Apply(), 11u);
 }
 
+// The team's advanced settings: team 3201 with members 3211 and 3212, and
+// 3213 marked removed. A member's entry is given as its advancedList (an
+// entry of another id when the member lacks the property).
+struct AdvancedCase {
+    const char *name;
+    std::vector<EntrySpec> team;
+    std::vector<std::optional<EntrySpec>> members;  // for 3211, 3212, 3213
+    void (*script)();
+    uint32_t result;
+    Calls writes;
+};
+
+TEST_F(ApplyTeamPropertiesTest, AdvancedSettingsArePushedDownToTheMembers) {
+    auto unchanged = [](const char *value) {
+        return EntrySpec{.id = "Mtu", .linkId = "5", .value = value, .lowest = "0", .rangeType = "numeric"};
+    };
+    auto member = [](const char *value) { return EntrySpec{.id = "Mtu", .linkId = "5", .value = value}; };
+    auto blocked = [](const char *rangeType, const char *value) {
+        return EntrySpec{.id = "Mtu", .linkId = "5", .value = value, .lowest = "0",
+                         .rangeType = rangeType, .derivationBlocked = 1};
+    };
+    EntrySpec changed{.id = "Mtu", .linkId = "5", .newValue = "9000", .lowest = "0",
+                      .rangeType = "numeric", .changed = 1};
+    const std::vector<AdvancedCase> cases = {
+        {"unchanged and every member holds the value: nothing is written",
+         {unchanged("1500")}, {member("1500"), member("1500"), member("1")}, [] {}, 0u, {}},
+        {"unchanged: a member whose own entry changed is written the team's value",
+         {unchanged("1500")},
+         {EntrySpec{.id = "Mtu", .linkId = "5", .value = "1500", .newValue = "9000", .changed = 1},
+          member("1500"), member("1")},
+         [] {}, 0u, {"NicIfSetAdapterProperty(3211, 5, \"1500\", 10)"}},
+        {"changed: the team, then every member not removed that has the property",
+         {changed}, {member("9000"), EntrySpec{.id = "Other", .linkId = "5", .value = "1"}, member("1")},
+         [] {}, 0u,
+         {"NicIfSetTeamProperty(3201, 5, \"9000\", 10)", "NicIfSetAdapterProperty(3211, 5, \"9000\", 10)"}},
+        {"changed, enumerated: each side maps with its own definition",
+         {{.id = "Speed", .linkId = "2", .newValue = "10 Mbps", .lowest = "Auto", .rangeType = "list", .changed = 1}},
+         {EntrySpec{.id = "Speed", .linkId = "2", .value = "Auto"}, std::nullopt, std::nullopt}, [] {}, 0u,
+         {"NicIfSetTeamProperty(3201, 2, \"A1\", 6)", "NicIfSetAdapterProperty(3211, 2, \"1\", 4)"}},
+        {"blocked binary with the value at lowest: only differing members are written",
+         {blocked("binary", "0")}, {member("1"), member("0"), member("1")}, [] {}, 0u,
+         {"NicIfSetAdapterProperty(3211, 5, \"0\", 4)"}},
+        {"blocked list with another value: the team and the members get lowest",
+         {blocked("list", "1")}, {member("1"), std::nullopt, std::nullopt}, [] {}, 0u,
+         {"NicIfSetTeamProperty(3201, 5, \"0\", 4)", "NicIfSetAdapterProperty(3211, 5, \"0\", 4)"}},
+        {"blocked of another range type: nothing", {blocked("numeric", "1")},
+         {member("1"), member("1"), std::nullopt}, [] {}, 0u, {}},
+        {"no member value: skipped, even without its texts",
+         {{.id = "Mtu", .newValue = "1", .changed = 1, .noMemberValue = 1}}, {member("1")}, [] {}, 0u, {}},
+        {"a property adapters do not hold (linkid -1) is written to the team only",
+         {{.id = "Local", .linkId = "8", .newValue = "on", .lowest = "0", .rangeType = "numeric", .changed = 1}},
+         {EntrySpec{.id = "Local", .linkId = "-1", .value = "off"}, std::nullopt, std::nullopt}, [] {}, 0u,
+         {"NicIfSetTeamProperty(3201, 8, \"on\", 6)"}},
+        {"a failed team write is not pushed down",
+         {changed, unchanged("7")}, {member("1"), std::nullopt, std::nullopt},
+         [] { Nic().respond("NicIfSetTeamProperty", 3); }, 5u * 65536 + 3,
+         {"NicIfSetTeamProperty(3201, 5, \"9000\", 10)", "NicIfSetAdapterProperty(3211, 5, \"7\", 4)"}},
+        {"a member's error is kept, the other members are still written",
+         {changed}, {member("1"), member("1"), std::nullopt},
+         [] { Nic().respond("NicIfSetAdapterProperty", 3211, 3); }, 5u * 65536 + 3,
+         {"NicIfSetTeamProperty(3201, 5, \"9000\", 10)", "NicIfSetAdapterProperty(3211, 5, \"9000\", 10)",
+          "NicIfSetAdapterProperty(3212, 5, \"9000\", 10)"}},
+        {"notices of the team and of members give 7",
+         {changed}, {member("1"), std::nullopt, std::nullopt},
+         [] { Nic().respond("NicIfSetAdapterProperty", 7); }, 7u,
+         {"NicIfSetTeamProperty(3201, 5, \"9000\", 10)", "NicIfSetAdapterProperty(3211, 5, \"9000\", 10)"}},
+        {"an unmappable text is 100 and the list goes on",
+         {{.id = "Speed", .linkId = "2", .newValue = "fast", .lowest = "Auto", .rangeType = "list", .changed = 1},
+          changed},
+         {member("1"), std::nullopt, std::nullopt}, [] {}, 100u,
+         {"NicIfSetTeamProperty(3201, 5, \"9000\", 10)", "NicIfSetAdapterProperty(3211, 5, \"9000\", 10)"}},
+        {"an entry without lowest ends the list with 100",
+         {{.id = "Mtu", .linkId = "5", .newValue = "1", .rangeType = "numeric", .changed = 1}, changed},
+         {member("1")}, [] {}, 100u, {}},
+        {"a property the team definition lacks ends the list with 100",
+         {{.id = "BaseOnly", .linkId = "9", .value = "1", .lowest = "0", .rangeType = "numeric"}, changed},
+         {member("1")}, [] {}, 100u, {}},
+    };
+    const uint64_t memberHandles[] = {3211, 3212, 3213};
+    for (const AdvancedCase &c : cases) {
+        SCOPED_TRACE(c.name);
+        Records records;
+        TeamEntry *team = records.team(3201);
+        for (std::size_t i = 0; i < c.members.size(); ++i) {
+            AdapterEntry *adapter = records.adapter(memberHandles[i]);
+            if (c.members[i]) adapter->advancedList = Entry(*c.members[i]);
+            Records::member(team, adapter, 0, i == 2 ? 1 : 0);
+        }
+        PanelEntry **tail = &team->advancedList;
+        for (const EntrySpec &e : c.team) {
+            *tail = Entry(e);
+            tail = &(*tail)->next;
+        }
+        Nic().reset();
+        c.script();
+        EXPECT_EQ(ApplyTeamPropertyChanges(&records.teams, &records.adapters), c.result);
+        EXPECT_EQ(Writes(), c.writes);
+    }
+}
+
+TEST_F(ApplyTeamPropertiesTest, AdvancedSettingsRegisterWrittenMembersAndFlaggedTeams) {
+    AdapterEntry *written = records_.adapter(3221);
+    written->advancedList = EntryList({{.id = "Mtu", .linkId = "5", .value = "1"}});
+    AdapterEntry *failing = records_.adapter(3222);
+    failing->advancedList = EntryList({{.id = "Mtu", .linkId = "5", .value = "1"}});
+    AdapterEntry *holding = records_.adapter(3223);
+    holding->advancedList = EntryList({{.id = "Mtu", .linkId = "5", .value = "9"}});
+    Nic().respond("NicIfSetAdapterProperty", 3222, 12);
+
+    // flag3 1 on an existing team: the first accepted team write registers
+    // it. An unchanged entry writes no team value and registers no team.
+    TeamEntry *flagged = records_.team(3231);
+    flagged->flag3 = 1;
+    flagged->advancedList = EntryList({{.id = "Mtu", .linkId = "5", .value = "9", .lowest = "0", .rangeType = "numeric"},
+                                       {.id = "Mtu", .linkId = "5", .newValue = "9", .lowest = "0", .rangeType = "numeric", .changed = 1}});
+    Records::member(flagged, written);
+    Records::member(flagged, failing);
+    Records::member(flagged, holding);
+    // Not when the team is new, nor once a 7 was seen in its advanced list.
+    TeamEntry *fresh = records_.team(3232);
+    fresh->flag3 = 1;
+    fresh->isNew = 1;
+    fresh->advancedList = EntryList({{.id = "Mtu", .linkId = "5", .newValue = "9", .lowest = "0", .rangeType = "numeric", .changed = 1}});
+    TeamEntry *noticed = records_.team(3233);
+    noticed->flag3 = 1;
+    noticed->advancedList = EntryList({{.id = "TeamName", .linkId = "3", .newValue = "a", .lowest = "0", .rangeType = "text", .changed = 1},
+                                       {.id = "Mtu", .linkId = "5", .newValue = "9", .lowest = "0", .rangeType = "numeric", .changed = 1}});
+    Nic().respond("NicIfSetTeamProperty", 3233, 3, 7);
+
+    EXPECT_EQ(Apply(), 12u);
+    EXPECT_EQ(CommitPart(), CommitCalls(RegisteredWith({3221, 3231, 3223})));
+}
+
+TEST_F(ApplyTeamPropertiesTest, AMemberWithoutDefinitionsEndsThePropagation) {
+    TeamEntry *team = records_.team(3241);
+    team->advancedList = EntryList({{.id = "Mtu", .linkId = "5", .newValue = "9", .lowest = "0", .rangeType = "numeric", .changed = 1}});
+    AdapterEntry *unknown = records_.adapter(3242, "OTHER");
+    unknown->advancedList = EntryList({{.id = "Mtu", .linkId = "5", .value = "1"}});
+    AdapterEntry *later = records_.adapter(3243);
+    later->advancedList = EntryList({{.id = "Mtu", .linkId = "5", .value = "1"}});
+    Records::member(team, unknown);
+    Records::member(team, later);
+    EXPECT_EQ(Apply(), 100u);
+    EXPECT_EQ(Writes(), (Calls{"NicIfSetTeamProperty(3241, 5, \"9\", 4)"}));
+
+    // A member entry whose property the member's definitions lack: the same.
+    std::free(unknown->definitionType);
+    unknown->definitionType = Text("ADP");
+    std::free(unknown->advancedList->id);
+    unknown->advancedList->id = Text("TeamName");
+    std::free(team->advancedList->id);
+    team->advancedList->id = Text("TeamName");
+    Nic().reset();
+    EXPECT_EQ(Apply(), 100u);
+    EXPECT_EQ(Writes(), (Calls{"NicIfSetTeamProperty(3241, 5, \"9\", 4)"}));
+}
+
 TEST_F(ApplyTeamPropertiesTest, MissingArguments) {
     TeamEntry *teams = nullptr;
     AdapterEntry *adapters = nullptr;
