@@ -89,6 +89,11 @@ public:
     // Keeps an error of the operation's own (such as 100) like a library
     // error: only when no error is held yet.
     void addError(uint32_t code);
+    // Makes code the held error, replacing an earlier one (the failures that
+    // outrank the library's errors, such as a missing definition).
+    void replaceError(uint32_t code) { error_ = code; }
+    // Sets the notice, as a 7 would.
+    void addNotice() { notice_ = true; }
 
     bool hasError() const { return error_.has_value(); }
     bool sawNotice() const { return notice_; }
