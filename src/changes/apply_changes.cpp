@@ -29,16 +29,12 @@ uint32_t ApplyPanelList(const NicDefinition &definition, uint64_t adapter, Panel
         const PropertyDef *property = FindProperty(definition, DualString(entry->id));
         if (!property) return kFailed;
 
-        DualString value(entry->newValue);
-        if (!property->enumName.isNone()) {
-            std::optional<DualString> raw = ToRawValue(definition, *property, value);
-            if (!raw) {
-                results.replaceError(kFailed);
-                continue;
-            }
-            value = *raw;
+        std::optional<DualString> value = LibraryValue(definition, *property, DualString(entry->newValue));
+        if (!value) {
+            results.replaceError(kFailed);
+            continue;
         }
-        ValueBuffer buffer(value);
+        ValueBuffer buffer(*value);
         uint32_t code = NicIfSetAdapterProperty(adapter, number, buffer.data(), buffer.sizeInBytes());
         if (!results.add(code, number) && registerChange) RegisterChanged(adapter);
     }

@@ -121,7 +121,7 @@ uint32_t CollectRecords(const NicDefinition &definition, PanelEntry *list, bool 
             value = *raw;
         } else if (advanced && entry->derivationBlocked == 1) {
             DualString rangeType(entry->rangeType);
-            if (rangeType.equals("binary") || rangeType.equals("list")) {
+            if (IsEnforcedRangeType(rangeType)) {
                 // The value to enforce; without one there is nothing sound
                 // to create the team with.
                 if (!entry->lowest) return kFailed;

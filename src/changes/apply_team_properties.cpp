@@ -58,16 +58,12 @@ WriteResults ApplyEntries(Setter setter, const NicDefinition &definition, uint64
             break;
         }
         uint32_t number = PropertyNumber(DualString(entry->linkId));
-        DualString value(entry->newValue);
-        if (!property->enumName.isNone()) {
-            std::optional<DualString> raw = ToRawValue(definition, *property, value);
-            if (!raw) {
-                results.replaceError(kFailed);
-                continue;
-            }
-            value = *raw;
+        std::optional<DualString> value = LibraryValue(definition, *property, DualString(entry->newValue));
+        if (!value) {
+            results.replaceError(kFailed);
+            continue;
         }
-        ValueBuffer buffer(value);
+        ValueBuffer buffer(*value);
         if (!results.add(setter(handle, number, buffer.data(), buffer.sizeInBytes()), number))
             onAccepted(*entry);
     }

@@ -14,15 +14,6 @@ constexpr uint32_t kRawSize = 0xFFFFFFFFu;
 
 using NicIfSetter = uint32_t (*)(uint64_t, uint32_t, const void *, uint32_t);
 
-// The value as the library takes it: the raw value of an enumerated
-// property, the text itself otherwise; none when an enumerated text has no
-// raw value.
-std::optional<DualString> LibraryValue(const NicDefinition &definition, const PropertyDef &property,
-                                       const DualString &value) {
-    if (property.enumName.isNone()) return value;
-    return ToRawValue(definition, property, value);
-}
-
 // Writes the value; the library's result, or nullopt when there is nothing
 // to write (no raw value).
 std::optional<uint32_t> WriteValue(NicIfSetter setter, uint64_t handle,

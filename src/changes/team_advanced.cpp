@@ -13,19 +13,6 @@ namespace {
 
 constexpr uint32_t kFailed = 100;
 
-// Range types whose blocked entries are enforced with their lowest text.
-bool IsEnforcedRangeType(const DualString &rangeType) {
-    return rangeType.equals("binary") || rangeType.equals("list");
-}
-
-// The value as the library takes it: the raw value of an enumerated
-// property, the text itself otherwise; none when an enumerated text has no
-// raw value.
-std::optional<DualString> LibraryValue(const NicDefinition &definition, const PropertyDef &property,
-                                       const DualString &value) {
-    if (property.enumName.isNone()) return value;
-    return ToRawValue(definition, property, value);
-}
 
 uint32_t Write(uint32_t (*setter)(uint64_t, uint32_t, const void *, uint32_t), uint64_t handle,
                uint32_t number, const DualString &value) {

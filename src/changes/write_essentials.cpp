@@ -33,6 +33,16 @@ std::optional<DualString> ToRawValue(const NicDefinition &definition, const Prop
     return *raw;
 }
 
+std::optional<DualString> LibraryValue(const NicDefinition &definition, const PropertyDef &property,
+                                       const DualString &value) {
+    if (property.enumName.isNone()) return value;
+    return ToRawValue(definition, property, value);
+}
+
+bool IsEnforcedRangeType(const DualString &rangeType) {
+    return rangeType.equals("binary") || rangeType.equals("list");
+}
+
 ValueBuffer::ValueBuffer(std::u16string_view text) {
     // The size travels as 32 bits: a text too long for it is refused
     // rather than reported with a wrapped size.

@@ -55,6 +55,15 @@ const PropertyDef *FindOwnProperty(const NicDefinition &definition, const DualSt
 std::optional<DualString> ToRawValue(const NicDefinition &definition, const PropertyDef &property,
                                      const DualString &shown);
 
+// The value as the library takes it: the raw value of an enumerated
+// property, the text itself otherwise; none when an enumerated text has no
+// raw value.
+std::optional<DualString> LibraryValue(const NicDefinition &definition, const PropertyDef &property,
+                                       const DualString &value);
+
+// Range types whose blocked team entries are enforced with their lowest text.
+bool IsEnforcedRangeType(const DualString &rangeType);
+
 // A fresh malloc'ed NUL-terminated UTF-16 copy of a value with its size in
 // bytes, terminator included, as every property write hands it to the NIC
 // interface library. Released when the buffer goes.
