@@ -31,24 +31,28 @@ extern "C" uint32_t GetPanelData(AdapterEntry *adapter, const lx_wchar *panel, P
     });
 }
 
-extern "C" uint32_t UpdateNicStatus(uint64_t adapter, uint32_t *status) {
+namespace {
+
+// A status read: the status is written whatever the result, "Unknown" when
+// the NIC interface library set none.
+uint32_t ReadStatus(uint32_t (*read)(uint64_t, uint32_t *), uint64_t id, uint32_t *status) {
     return Guarded(100, [&]() -> uint32_t {
         if (!status) return 100;
-        uint32_t read = kUnknownStatus;
-        uint32_t code = NicIfGetAdapterStatus(adapter, &read);
-        *status = read;
+        uint32_t value = kUnknownStatus;
+        uint32_t code = read(id, &value);
+        *status = value;
         return code;
     });
 }
 
+}  // namespace
+
+extern "C" uint32_t UpdateNicStatus(uint64_t adapter, uint32_t *status) {
+    return ReadStatus(NicIfGetAdapterStatus, adapter, status);
+}
+
 extern "C" uint32_t UpdateTeamStatus(uint64_t team, uint32_t *status) {
-    return Guarded(100, [&]() -> uint32_t {
-        if (!status) return 100;
-        uint32_t read = kUnknownStatus;
-        uint32_t code = NicIfGetTeamStatus(team, &read);
-        *status = read;
-        return code;
-    });
+    return ReadStatus(NicIfGetTeamStatus, team, status);
 }
 
 extern "C" uint32_t GetNicTeam(uint64_t adapter, uint64_t *team) {
