@@ -1,0 +1,293 @@
+// lxnicctl save and lxnicctl load: the configuration as a script file.
+#include <cstdlib>
+#include <iostream>
+#include <memory>
+#include <sstream>
+
+#include "apply.h"
+#include "commands.h"
+#include "edits.h"
+#include "library.h"
+#include "records.h"
+#include "targets.h"
+#include "text.h"
+
+namespace lxnicctl {
+
+namespace {
+
+Target AdapterTarget(AdapterEntry *adapter) {
+    Target target;
+    target.kind = TargetKind::Adapter;
+    target.adapter = adapter;
+    target.label = AdapterName(adapter);
+    return target;
+}
+
+Target TeamTarget(TeamEntry *team, const std::string &label) {
+    Target target;
+    target.kind = TargetKind::Team;
+    target.team = team;
+    target.label = label;
+    return target;
+}
+
+Target VlanTarget(const Target &parent, VlanEntry *vlan, const std::string &label) {
+    Target target = parent;
+    target.kind = TargetKind::Vlan;
+    target.vlan = vlan;
+    target.label = label;
+    return target;
+}
+
+// The panels the script writer reads, hung on the slots it reads them from.
+void ReadPanelsForScript(Session &session, bool full) {
+    for (AdapterEntry *a = session.adapters(); a != nullptr; a = a->next) {
+        Target target = AdapterTarget(a);
+        for (const char *panel : {"Settings", "Advanced", "Information"}) target.panel(session, panel, true);
+        if (full) target.panel(session, "Statistics", true);
+        for (VlanEntry *v = a->vlans; v != nullptr; v = v->next) {
+            VlanTarget(target, v, "a VLAN on " + target.label).panel(session, "Vlan", true);
+        }
+    }
+    for (TeamEntry *t = session.teams(); t != nullptr; t = t->next) {
+        Target target = TeamTarget(t, "team \"" + TeamName(t) + "\"");
+        for (const char *panel : {"TeamingControls", "TeamSettings", "TeamAdvanced", "AdvancedRedundancy"}) {
+            target.panel(session, panel, true);
+        }
+        if (full) target.panel(session, "TeamInfo", true);
+        for (VlanEntry *v = t->vlans; v != nullptr; v = v->next) {
+            VlanTarget(target, v, "a VLAN on " + target.label).panel(session, "Vlan", true);
+        }
+    }
+}
+
+struct ScriptConfigDeleter {
+    void operator()(ScriptConfig *config) const { FreeScriptConfig(config); }
+};
+
+std::vector<Edit> EditsOf(ScriptProperty *properties) {
+    std::vector<Edit> edits;
+    for (ScriptProperty *p = properties; p != nullptr; p = p->next) {
+        edits.push_back({ToUtf8(p->id), ToUtf8(p->value)});
+    }
+    return edits;
+}
+
+std::string ValueOf(ScriptProperty *properties, const std::string &id) {
+    for (ScriptProperty *p = properties; p != nullptr; p = p->next) {
+        if (ToUtf8(p->id) == id) return ToUtf8(p->value);
+    }
+    return {};
+}
+
+// The script's properties that the target has on a panel it can change;
+// the others are reported and left out. Team advanced settings of a team to
+// be created are left to its members, from which the team takes them.
+std::vector<Edit> Applicable(Session &session, const Target &target, const std::vector<Edit> &edits,
+                             bool newTeam, std::ostream &out) {
+    std::vector<Edit> applicable;
+    for (const Edit &edit : edits) {
+        PanelEntry *entry = nullptr;
+        std::string panelOf;
+        for (const std::string &panel : target.editablePanels()) {
+            if (entry == nullptr) {
+                entry = FindEntry(target.panel(session, panel, true), edit.property);
+                panelOf = panel;
+            }
+        }
+        if (entry == nullptr) {
+            out << "  skipped: " << edit.property << " (" << target.label << " has no such property)\n";
+        } else if (newTeam && panelOf == "TeamAdvanced") {
+            out << "  skipped: " << edit.property << " (a new team takes its advanced settings from its members)\n";
+        } else {
+            applicable.push_back(edit);
+        }
+    }
+    return applicable;
+}
+
+std::vector<AdapterEntry *> RelNics(Session &session, const std::string &relnics, int teamNumber) {
+    std::vector<AdapterEntry *> adapters;
+    std::istringstream words(relnics);
+    std::string word;
+    while (words >> word) {
+        AdapterEntry *found = nullptr;
+        for (AdapterEntry *a = session.adapters(); a != nullptr; a = a->next) {
+            if (std::to_string(a->number) == word) found = a;
+        }
+        if (found == nullptr) {
+            throw Failure("the script's team " + std::to_string(teamNumber) + " names NIC " + word +
+                          ", but this server has no adapter with that number");
+        }
+        adapters.push_back(found);
+    }
+    return adapters;
+}
+
+// VLANs of the script under one parent: existing ones (same VLAN id) get the
+// script's name, missing ones are created.
+int PlanVlans(Session &session, const Target &parent, ScriptVlan *vlans, bool parentIsNew,
+              std::ostream &out) {
+    int changes = 0;
+    VlanEntry *&list = parent.kind == TargetKind::Team ? parent.team->vlans : parent.adapter->vlans;
+    for (ScriptVlan *sv = vlans; sv != nullptr; sv = sv->next) {
+        std::string id = ValueOf(sv->properties, "VlanId");
+        if (id.empty()) {
+            out << "  skipped: a VLAN of " << parent.label << " without VlanId\n";
+            continue;
+        }
+        VlanEntry *existing = nullptr;
+        if (!parentIsNew) {
+            for (VlanEntry *v = list; v != nullptr; v = v->next) {
+                if (!v->isNew && VlanId(session, v, parent.label) == id) existing = v;
+            }
+        }
+        if (existing != nullptr) {
+            Target target = VlanTarget(parent, existing, "VLAN " + id + " on " + parent.label);
+            out << target.label << ":\n";
+            changes += StageEdits(session, target, Applicable(session, target, EditsOf(sv->properties), false, out), out);
+            continue;
+        }
+        VlanEntry *vlan = NewVlanRecord();
+        AppendRecord(list, vlan);
+        Target target = VlanTarget(parent, vlan, "new VLAN " + id + " on " + parent.label);
+        out << target.label << ":\n";
+        StageEdits(session, target, Applicable(session, target, EditsOf(sv->properties), false, out), out, true);
+        ++changes;
+    }
+    return changes;
+}
+
+}  // namespace
+
+void SaveCommand(const Options &options, const std::string &file, bool full, bool addressComments) {
+    Session session(options);
+    ReadPanelsForScript(session, full);
+    uint32_t result = WriteXmlScriptFile(session.teams(), session.adapters(), ToWide(file).c_str(),
+                                         full ? 1 : 0, addressComments ? 1 : 0);
+    Check("saving the configuration to " + file, "WriteXmlScriptFile", result);
+    std::cout << "configuration saved to " << file << (full ? " (full report; load reads only the short form)" : "")
+              << "\n";
+}
+
+void LoadCommand(const Options &options, const std::string &file, bool dryRun) {
+    Session session(options);
+    ScriptConfig *raw = nullptr;
+    char *message = nullptr;
+    uint32_t result = ReadXmlScriptFile(&raw, ToWide(file).c_str(), &message);
+    std::unique_ptr<ScriptConfig, ScriptConfigDeleter> config(raw);
+    std::string messageText = message != nullptr ? message : "";
+    std::free(message);
+    if (result != LXNICCFG_OK) {
+        throw Failure("reading the script " + file + " failed: ReadXmlScriptFile answered " +
+                      DescribeResult("ReadXmlScriptFile", result) +
+                      (messageText.empty() ? "" : ": " + messageText));
+    }
+
+    // Every NIC of the script must be one of this server's adapters, by number.
+    int adapterCount = 0;
+    for (AdapterEntry *a = session.adapters(); a != nullptr; a = a->next) ++adapterCount;
+    int nicCount = 0;
+    for (ScriptNic *n = config->nics; n != nullptr; n = n->next) ++nicCount;
+    if (nicCount > adapterCount) {
+        throw Failure("the script describes " + std::to_string(nicCount) + " NICs, but this server has " +
+                      std::to_string(adapterCount) + " adapters: NIC " + std::to_string(adapterCount + 1) +
+                      " is unknown");
+    }
+
+    std::cout << "plan for " << file << ":\n";
+    int changes = 0;
+    bool structural = false;
+    bool adapterProperties = false;
+
+    AdapterEntry *adapter = session.adapters();
+    for (ScriptNic *nic = config->nics; nic != nullptr; nic = nic->next, adapter = adapter->next) {
+        Target target = AdapterTarget(adapter);
+        std::cout << "NIC " << adapter->number << " (" << target.label << "):\n";
+        int marked = StageEdits(session, target, Applicable(session, target, EditsOf(nic->properties), false, std::cout),
+                                std::cout);
+        adapterProperties = adapterProperties || marked > 0;
+        changes += marked;
+        int vlanChanges = PlanVlans(session, target, nic->vlans, false, std::cout);
+        structural = structural || vlanChanges > 0;
+        changes += vlanChanges;
+    }
+
+    std::vector<AdapterEntry *> claimed;  // adapters that teams of the script take
+    int teamNumber = 0;
+    for (ScriptTeam *st = config->teams; st != nullptr; st = st->next) {
+        ++teamNumber;
+        std::vector<AdapterEntry *> members = RelNics(session, ToUtf8(st->relnics), teamNumber);
+        std::string name = ValueOf(st->properties, "TeamName");
+        TeamEntry *team = nullptr;
+        for (TeamEntry *t = session.teams(); t != nullptr; t = t->next) {
+            if (!t->isNew && !name.empty() && TeamName(t) == name) team = t;
+        }
+        for (AdapterEntry *a : members) {
+            for (AdapterEntry *c : claimed) {
+                if (c == a) throw Failure("the script puts NIC " + std::to_string(a->number) + " in two teams");
+            }
+            claimed.push_back(a);
+            if (a->teamHandle != 0 && (team == nullptr || a->teamHandle != team->handle)) {
+                std::string current;
+                for (TeamEntry *t = session.teams(); t != nullptr; t = t->next) {
+                    if (t->handle == a->teamHandle) current = TeamName(t);
+                }
+                throw Failure("the script puts NIC " + std::to_string(a->number) + " (" + AdapterName(a) +
+                              ") in team \"" + name + "\", but it is a member of team \"" + current +
+                              "\"; dissolve that team or remove the adapter from it first");
+            }
+        }
+        if (members.empty()) throw Failure("the script's team " + std::to_string(teamNumber) + " has no member NICs");
+
+        if (team != nullptr) {
+            Target target = TeamTarget(team, "team \"" + name + "\"");
+            std::cout << target.label << ":\n";
+            for (AdapterEntry *a : members) {
+                if (a->teamHandle == team->handle) continue;
+                AppendRecord(team->members, NewMemberLink(a));
+                std::cout << "  add member " << a->number << " (" << AdapterName(a) << ")\n";
+                structural = true;
+                ++changes;
+            }
+            changes += StageEdits(session, target, Applicable(session, target, EditsOf(st->properties), false, std::cout),
+                                  std::cout);
+            int vlanChanges = PlanVlans(session, target, st->vlans, false, std::cout);
+            structural = structural || vlanChanges > 0;
+            changes += vlanChanges;
+            continue;
+        }
+        team = NewTeamRecord();
+        AppendRecord(session.teams(), team);
+        for (AdapterEntry *a : members) AppendRecord(team->members, NewMemberLink(a));
+        Target target = TeamTarget(team, "new team \"" + name + "\"");
+        std::cout << target.label << " with";
+        for (AdapterEntry *a : members) std::cout << " " << a->number << " (" << AdapterName(a) << ")";
+        std::cout << ":\n";
+        StageEdits(session, target, Applicable(session, target, EditsOf(st->properties), true, std::cout),
+                   std::cout, true);
+        PlanVlans(session, target, st->vlans, true, std::cout);
+        structural = true;
+        ++changes;
+    }
+
+    if (changes == 0) {
+        std::cout << "nothing to change\n";
+        return;
+    }
+    if (dryRun) {
+        std::cout << "dry run: nothing applied\n";
+        return;
+    }
+    ApplyAndCommit(session, {.adapterProperties = adapterProperties, .teamConfiguration = structural},
+                   std::cout);
+    for (TeamEntry *t = session.teams(); t != nullptr; t = t->next) {
+        if (t->isNew && t->handle == 0) {
+            throw Failure("a team of the script was not created: its initial settings could not be gathered");
+        }
+    }
+    std::cout << "script applied\n";
+}
+
+}  // namespace lxnicctl

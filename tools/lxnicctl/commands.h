@@ -1,0 +1,31 @@
+// The lxnicctl commands. Each opens its own session with the library, prints
+// to standard output and throws a Failure on error.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "session.h"
+
+namespace lxnicctl {
+
+void ListCommand(const Options &options, bool json);
+void ShowCommand(const Options &options, const std::string &target, const std::string &panel,
+                 bool json, bool all);
+void SetCommand(const Options &options, const std::string &target,
+                const std::vector<std::string> &assignments);
+
+void TeamCreateCommand(const Options &options, const std::string &name,
+                       const std::vector<std::string> &members,
+                       const std::vector<std::string> &assignments);
+void TeamDissolveCommand(const Options &options, const std::string &name);
+void TeamAddCommand(const Options &options, const std::string &name, const std::string &nic);
+void TeamRemoveCommand(const Options &options, const std::string &name, const std::string &nic);
+void VlanAddCommand(const Options &options, const std::string &parent, const std::string &id,
+                    const std::string &name);
+void VlanRemoveCommand(const Options &options, const std::string &vlan);
+
+void SaveCommand(const Options &options, const std::string &file, bool full, bool addressComments);
+void LoadCommand(const Options &options, const std::string &file, bool dryRun);
+
+}  // namespace lxnicctl

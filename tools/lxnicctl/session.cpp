@@ -1,0 +1,106 @@
+#include "session.h"
+
+#include <climits>
+#include <cstdlib>
+#include <filesystem>
+#include <iostream>
+#include <unistd.h>
+
+#include "library.h"
+#include "records.h"
+#include "text.h"
+
+#ifndef LXNICCTL_VERSION
+#define LXNICCTL_VERSION "1.0.0"
+#endif
+
+namespace lxnicctl {
+
+namespace fs = std::filesystem;
+
+std::string DefaultDefinitionsPath() {
+    std::error_code error;
+    fs::path program = fs::read_symlink("/proc/self/exe", error);
+    if (error) return {};
+    fs::path dir = program.parent_path();
+    for (const fs::path &candidate :
+         {dir / "lxnicdefs.xml", dir / ".." / "share" / "lxniccfg" / "lxnicdefs.xml"}) {
+        if (fs::is_regular_file(candidate, error)) return candidate.lexically_normal().string();
+    }
+    return {};
+}
+
+Session::Session(const Options &options) {
+    // The simulated server reads LXNICIF_STATE when a function first needs
+    // the state, so it must be set before the first library call.
+    if (!options.state.empty()) setenv("LXNICIF_STATE", options.state.c_str(), 1);
+    // The script writer takes the front end's version from LXNICUI_VERSION;
+    // lxnicctl is the front end here. A value set by the user wins.
+    setenv("LXNICUI_VERSION", LXNICCTL_VERSION, 0);
+
+    std::string definitions = options.definitions;
+    if (definitions.empty()) {
+        definitions = DefaultDefinitionsPath();
+        if (definitions.empty()) {
+            throw Failure("no definitions file: none was found beside the program; name one with --defs FILE");
+        }
+    }
+    uint32_t result = InitXml(ToWide(definitions).c_str());
+    loaded_ = true;
+    Check("loading the definitions file " + definitions, "InitXml", result);
+
+    result = GetNicList(0, &teams_, &adapters_);
+    Check("listing the adapters, teams and VLANs", "GetNicList", result);
+}
+
+Session::~Session() {
+    for (PanelEntry *list : extraLists_) FreePanelList(list);
+    FreeTeams(teams_);
+    FreeAdapters(adapters_);
+    if (loaded_) CloseXml(0);
+}
+
+namespace {
+
+PanelEntry *Deliver(PanelEntry *list, uint32_t result, const std::string &call,
+                    const std::string &panel, const std::string &what, bool optional) {
+    if (list == nullptr) {
+        if (optional && result == LXNICCFG_FAILED) return nullptr;
+        if (result == LXNICCFG_NO_ENTRIES) return nullptr;
+        if (result == LXNICCFG_OK) return nullptr;
+        throw Failure("reading panel " + panel + " of " + what + " failed: " + call + " answered " +
+                      DescribeResult(call, result));
+    }
+    if (result != LXNICCFG_OK && result != LXNICCFG_NOTICE) {
+        std::cerr << "lxnicctl: note: panel " << panel << " of " << what
+                  << " was read in part: " << DescribeResult(call, result) << "\n";
+    }
+    return list;
+}
+
+}  // namespace
+
+PanelEntry *&Session::extraSlot() {
+    extraLists_.push_back(nullptr);
+    return extraLists_.back();
+}
+
+PanelEntry *Session::adapterPanel(AdapterEntry *adapter, const std::string &panel,
+                                  PanelEntry *&slot, bool optional) {
+    if (slot != nullptr) return slot;
+    PanelEntry *list = nullptr;
+    uint32_t result = GetPanelData(adapter, ToWide(panel).c_str(), &list);
+    slot = Deliver(list, result, "GetPanelData", panel, ToUtf8(adapter->name), optional);
+    return slot;
+}
+
+PanelEntry *Session::teamPanel(void *teamOrVlan, const std::string &panel, PanelEntry *&slot,
+                               const std::string &what, bool optional) {
+    if (slot != nullptr) return slot;
+    PanelEntry *list = nullptr;
+    uint32_t result = GetTeamPanelData(teamOrVlan, ToWide(panel).c_str(), &list);
+    slot = Deliver(list, result, "GetTeamPanelData", panel, what, optional);
+    return slot;
+}
+
+}  // namespace lxnicctl

@@ -1,0 +1,57 @@
+// One run of lxnicctl against the library: the environment the library and
+// the simulated server read, the loaded definitions, the adapter, team and
+// VLAN records, and the panels read for them.
+#pragma once
+
+#include <deque>
+#include <string>
+
+#include "lxniccfg.h"
+
+namespace lxnicctl {
+
+struct Options {
+    std::string definitions;  // empty: the shipped file beside the program
+    std::string state;        // empty: the server's own default place
+};
+
+// The shipped definitions file: beside the built program, or in
+// ../share/lxniccfg/ of the installed one. Empty when neither exists.
+std::string DefaultDefinitionsPath();
+
+class Session {
+public:
+    // Sets up the environment, loads the definitions and lists the adapters,
+    // teams and VLANs. Throws a Failure naming what failed.
+    explicit Session(const Options &options);
+    ~Session();
+    Session(const Session &) = delete;
+    Session &operator=(const Session &) = delete;
+
+    TeamEntry *&teams() { return teams_; }
+    AdapterEntry *&adapters() { return adapters_; }
+
+    // The panel of an adapter (GetPanelData) or of a team or VLAN
+    // (GetTeamPanelData), kept in `slot`: read when the slot is empty. A read
+    // that delivers entries but reports a failure for some of them prints a
+    // note; a read that delivers nothing throws (104, no entries, gives an
+    // empty list). `what` names the object in messages.
+    // With `optional`, a panel the object's definitions do not have (100
+    // without entries) reads as empty instead of failing.
+    PanelEntry *adapterPanel(AdapterEntry *adapter, const std::string &panel, PanelEntry *&slot,
+                             bool optional = false);
+    PanelEntry *teamPanel(void *teamOrVlan, const std::string &panel, PanelEntry *&slot,
+                          const std::string &what, bool optional = false);
+
+    // A place for a panel list that no slot of the records holds; released
+    // with the session.
+    PanelEntry *&extraSlot();
+
+private:
+    std::deque<PanelEntry *> extraLists_;
+    TeamEntry *teams_ = nullptr;
+    AdapterEntry *adapters_ = nullptr;
+    bool loaded_ = false;
+};
+
+}  // namespace lxnicctl
