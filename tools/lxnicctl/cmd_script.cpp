@@ -62,6 +62,11 @@ void ReadPanelsForScript(Session &session, bool full) {
     }
 }
 
+// A heading and its lines, when there are any.
+void PrintSection(std::ostream &out, const std::string &heading, const std::ostringstream &lines) {
+    if (!lines.str().empty()) out << heading << "\n" << lines.str();
+}
+
 struct ScriptConfigDeleter {
     void operator()(ScriptConfig *config) const { FreeScriptConfig(config); }
 };
@@ -145,8 +150,10 @@ int PlanVlans(Session &session, const Target &parent, ScriptVlan *vlans, bool pa
         }
         if (existing != nullptr) {
             Target target = VlanTarget(parent, existing, "VLAN " + id + " on " + parent.label);
-            out << target.label << ":\n";
-            changes += StageEdits(session, target, Applicable(session, target, EditsOf(sv->properties), false, out), out);
+            std::ostringstream lines;
+            changes += StageEdits(session, target, Applicable(session, target, EditsOf(sv->properties), false, lines),
+                                  lines, false, false);
+            PrintSection(out, target.label + ":", lines);
             continue;
         }
         VlanEntry *vlan = NewVlanRecord();
@@ -204,9 +211,10 @@ void LoadCommand(const Options &options, const std::string &file, bool dryRun) {
     AdapterEntry *adapter = session.adapters();
     for (ScriptNic *nic = config->nics; nic != nullptr; nic = nic->next, adapter = adapter->next) {
         Target target = AdapterTarget(adapter);
-        std::cout << "NIC " << adapter->number << " (" << target.label << "):\n";
-        int marked = StageEdits(session, target, Applicable(session, target, EditsOf(nic->properties), false, std::cout),
-                                std::cout);
+        std::ostringstream lines;
+        int marked = StageEdits(session, target, Applicable(session, target, EditsOf(nic->properties), false, lines),
+                                lines, false, false);
+        PrintSection(std::cout, "NIC " + std::to_string(adapter->number) + " (" + target.label + "):", lines);
         adapterProperties = adapterProperties || marked > 0;
         changes += marked;
         int vlanChanges = PlanVlans(session, target, nic->vlans, false, std::cout);
@@ -243,16 +251,17 @@ void LoadCommand(const Options &options, const std::string &file, bool dryRun) {
 
         if (team != nullptr) {
             Target target = TeamTarget(team, "team \"" + name + "\"");
-            std::cout << target.label << ":\n";
+            std::ostringstream lines;
             for (AdapterEntry *a : members) {
                 if (a->teamHandle == team->handle) continue;
                 AppendRecord(team->members, NewMemberLink(a));
-                std::cout << "  add member " << a->number << " (" << AdapterName(a) << ")\n";
+                lines << "  add member " << a->number << " (" << AdapterName(a) << ")\n";
                 structural = true;
                 ++changes;
             }
-            changes += StageEdits(session, target, Applicable(session, target, EditsOf(st->properties), false, std::cout),
-                                  std::cout);
+            changes += StageEdits(session, target, Applicable(session, target, EditsOf(st->properties), false, lines),
+                                  lines, false, false);
+            PrintSection(std::cout, target.label + ":", lines);
             int vlanChanges = PlanVlans(session, target, st->vlans, false, std::cout);
             structural = structural || vlanChanges > 0;
             changes += vlanChanges;

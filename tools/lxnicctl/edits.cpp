@@ -127,7 +127,7 @@ std::string CheckValue(const Target &target, const PanelEntry *entry, const std:
 }
 
 int StageEdits(Session &session, const Target &target, const std::vector<Edit> &edits,
-               std::ostream &out, bool newObject) {
+               std::ostream &out, bool newObject, bool reportUnchanged) {
     // Everything on the editable panels offers its current value first, so
     // that the rules see the whole picture.
     for (const std::string &panel : target.editablePanels()) {
@@ -151,12 +151,16 @@ int StageEdits(Session &session, const Target &target, const std::vector<Edit> &
     for (PanelEntry *entry : order) {
         std::string before = ShownValue(entry);
         if (!newObject && entry->value != nullptr && before == wanted[entry]) {
-            out << "  " << Name(entry) << " is already \"" << before << "\"\n";
+            if (reportUnchanged) out << "  " << Name(entry) << " is already \"" << before << "\"\n";
             continue;
         }
         MarkChanged(entry, wanted[entry]);
         ++marked;
-        out << "  " << Name(entry) << ": \"" << before << "\" -> \"" << wanted[entry] << "\"\n";
+        if (newObject) {
+            out << "  " << Name(entry) << " = \"" << wanted[entry] << "\"\n";
+        } else {
+            out << "  " << Name(entry) << ": \"" << before << "\" -> \"" << wanted[entry] << "\"\n";
+        }
     }
     if (target.kind != TargetKind::Adapter) return marked;
 

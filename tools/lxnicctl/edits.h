@@ -35,8 +35,9 @@ std::string CheckValue(const Target &target, const PanelEntry *entry, const std:
 // range, or values the rules do not allow together.
 // With `newObject` (a team or VLAN to be created) every edit is marked, also
 // one that gives the value the panel shows, so that it becomes one of the
-// object's initial settings.
+// object's initial settings. Edits that change nothing are reported only with
+// `reportUnchanged`.
 int StageEdits(Session &session, const Target &target, const std::vector<Edit> &edits,
-               std::ostream &out, bool newObject = false);
+               std::ostream &out, bool newObject = false, bool reportUnchanged = true);
 
 }  // namespace lxnicctl
