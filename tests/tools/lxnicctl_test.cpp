@@ -128,7 +128,8 @@ TEST_F(LxnicctlTest, SetAppliesAndCommitsAndPrintsWhatTheRulesForce) {
     EXPECT_EQ(adapterState(1001)["properties"]["3"], "9014");
     EXPECT_EQ(adapterState(1001)["properties"]["1"], "0");
 
-    // While jumbo frames are on, the slow speeds are not offered.
+    // While jumbo frames are on, the slow speeds are neither shown nor taken.
+    EXPECT_THAT(ok({"show", "eth0", "Settings"}), HasSubstr("Auto Negotiation, 1000 Mbps Full Duplex  "));
     std::string before = ReadFile(state);
     CtlRun refused = ctl({"set", "eth0", "SpeedDuplex=10 Mbps Half Duplex"});
     EXPECT_EQ(refused.exitCode, 1);

@@ -1,7 +1,9 @@
 // lxnicctl list and lxnicctl show.
+#include <algorithm>
 #include <iostream>
 
 #include "commands.h"
+#include "edits.h"
 #include "library.h"
 #include "output.h"
 #include "records.h"
@@ -130,6 +132,10 @@ void ShowCommand(const Options &options, const std::string &targetText, const st
         // Without a panel name, a standard panel that these definitions do not
         // have is left out rather than failing the whole command.
         PanelEntry *list = target.panel(session, panel, panelText.empty());
+        const std::vector<std::string> editable = target.editablePanels();
+        if (std::find(editable.begin(), editable.end(), panel) != editable.end()) {
+            ApplyRuleRanges(session, target, list);
+        }
         if (json) {
             out["panels"][panel] = PanelJson(list, all);
             continue;

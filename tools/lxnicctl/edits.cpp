@@ -126,6 +126,19 @@ std::string CheckValue(const Target &target, const PanelEntry *entry, const std:
     return value;
 }
 
+void ApplyRuleRanges(Session &session, const Target &target, PanelEntry *list) {
+    if (target.kind != TargetKind::Adapter) return;
+    for (const std::string &panel : target.editablePanels()) {
+        SelectShownValues(target.panel(session, panel, true));
+    }
+    for (PanelEntry *entry : Entries(list)) {
+        DependencyChange *sources = nullptr;
+        uint32_t result = UpdateProperty(target.adapter, entry, &sources);
+        FreeDependencyChanges(sources);
+        Check("checking the rules for " + Name(entry) + " of " + target.label, "UpdateProperty", result);
+    }
+}
+
 int StageEdits(Session &session, const Target &target, const std::vector<Edit> &edits,
                std::ostream &out, bool newObject, bool reportUnchanged) {
     // Everything on the editable panels offers its current value first, so

@@ -33,6 +33,10 @@ std::string CheckValue(const Target &target, const PanelEntry *entry, const std:
 // are marked to be written (0: everything already had its value). Throws a
 // Failure, with nothing applied, for an unknown property, a value outside its
 // range, or values the rules do not allow together.
+// For an adapter: narrows the ranges of a panel's entries to what the
+// dependency rules allow given the values the adapter has now (UpdateProperty).
+void ApplyRuleRanges(Session &session, const Target &target, PanelEntry *list);
+
 // With `newObject` (a team or VLAN to be created) every edit is marked, also
 // one that gives the value the panel shows, so that it becomes one of the
 // object's initial settings. Edits that change nothing are reported only with
