@@ -1,10 +1,8 @@
 #include "session.h"
 
-#include <climits>
 #include <cstdlib>
 #include <filesystem>
 #include <iostream>
-#include <unistd.h>
 
 #include "library.h"
 #include "records.h"
@@ -45,19 +43,31 @@ Session::Session(const Options &options) {
             throw Failure("no definitions file: none was found beside the program; name one with --defs FILE");
         }
     }
-    uint32_t result = InitXml(ToWide(definitions).c_str());
-    loaded_ = true;
-    Check("loading the definitions file " + definitions, "InitXml", result);
-
-    result = GetNicList(0, &teams_, &adapters_);
-    Check("listing the adapters, teams and VLANs", "GetNicList", result);
+    try {
+        uint32_t result = InitXml(ToWide(definitions).c_str());
+        loaded_ = true;
+        Check("loading the definitions file " + definitions, "InitXml", result);
+        result = GetNicList(0, &teams_, &adapters_);
+        Check("listing the adapters, teams and VLANs", "GetNicList", result);
+    } catch (...) {
+        release();  // a constructor that throws runs no destructor
+        throw;
+    }
 }
 
-Session::~Session() {
+Session::~Session() { release(); }
+
+void Session::release() {
     for (PanelEntry *list : extraLists_) FreePanelList(list);
+    extraLists_.clear();
     FreeTeams(teams_);
     FreeAdapters(adapters_);
+    teams_ = nullptr;
+    adapters_ = nullptr;
+    // CloseXml also makes the NIC interface library drop what is staged and
+    // not committed.
     if (loaded_) CloseXml(0);
+    loaded_ = false;
 }
 
 namespace {

@@ -48,6 +48,8 @@ public:
     PanelEntry *&extraSlot();
 
 private:
+    void release();
+
     std::deque<PanelEntry *> extraLists_;
     TeamEntry *teams_ = nullptr;
     AdapterEntry *adapters_ = nullptr;
