@@ -1,4 +1,5 @@
 // lxnicctl save and lxnicctl load: the configuration as a script file.
+#include <algorithm>
 #include <cstdlib>
 #include <iostream>
 #include <memory>
@@ -258,6 +259,12 @@ void LoadCommand(const Options &options, const std::string &file, bool dryRun) {
                 lines << "  add member " << a->number << " (" << AdapterName(a) << ")\n";
                 structural = true;
                 ++changes;
+            }
+            for (TeamMemberLink *m = team->members; m != nullptr; m = m->next) {
+                if (m->adapter != nullptr && std::find(members.begin(), members.end(), m->adapter) == members.end()) {
+                    lines << "  keeps member " << m->adapter->number << " (" << AdapterName(m->adapter)
+                          << "), which the script does not list\n";
+                }
             }
             changes += StageEdits(session, target, Applicable(session, target, EditsOf(st->properties), false, lines),
                                   lines, false, false);

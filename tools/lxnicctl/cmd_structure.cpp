@@ -1,7 +1,6 @@
 // lxnicctl team ... and lxnicctl vlan ...: creating and removing teams,
 // members and VLANs.
 #include <iostream>
-#include <set>
 
 #include "apply.h"
 #include "commands.h"

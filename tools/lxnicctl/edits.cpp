@@ -3,7 +3,6 @@
 #include <cerrno>
 #include <cstdlib>
 #include <map>
-#include <set>
 
 #include "library.h"
 #include "output.h"
