@@ -15,8 +15,9 @@ echo "== lxnicdefs check definitions/lxnicdefs.xml =="
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 lxnicctl() {
+  printf '\n$ lxnicctl'
+  printf ' %q' "$@"
   echo
-  echo "\$ lxnicctl $*"
   ./build/tools/lxnicctl/lxnicctl "$@"
 }
 state=(--state "$work/server.json")
