@@ -127,6 +127,9 @@ int main(int argc, char **argv) {
     } catch (const std::bad_alloc &) {
         std::cerr << "lxnicctl: out of memory\n";
         return kExitFailed;
+    } catch (const std::exception &e) {
+        std::cerr << "lxnicctl: internal error: " << e.what() << "\n";
+        return kExitFailed;
     }
     return 0;
 }
