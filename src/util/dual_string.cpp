@@ -6,14 +6,49 @@
 
 namespace lxniccfg {
 
+namespace {
+
+bool IsAscii(std::string_view text) {
+    for (char c : text)
+        if (static_cast<unsigned char>(c) >= 0x80) return false;
+    return true;
+}
+
+// Whether the text holds a surrogate that is not part of a pair: the only
+// UTF-16 texts that do not survive the way through UTF-8.
+bool HasUnpairedSurrogate(std::u16string_view text) {
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        char16_t c = text[i];
+        if (c < 0xD800 || c > 0xDFFF) continue;
+        if (c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
+            ++i;
+            continue;
+        }
+        return true;
+    }
+    return false;
+}
+
+}  // namespace
+
 DualString::DualString(const char16_t *wide) {
     if (wide) *this = DualString(std::u16string_view(wide, wideLength(wide)));
 }
 
-DualString::DualString(std::u16string_view wide)
-    : none_(false), narrow_(toUtf8(wide)), wide_(wide) {}
+DualString::DualString(std::u16string_view wide) : none_(false), narrow_(toUtf8(wide)) {
+    // An unpaired surrogate became U+FFFD in the narrow form; only a text
+    // holding that character can fail to come back from it.
+    if (narrow_.find("\xEF\xBF\xBD") != std::string::npos && HasUnpairedSurrogate(wide))
+        exactWide_ = std::make_shared<const std::u16string>(wide);
+}
 
 DualString DualString::fromNarrow(std::string_view bytes) {
+    if (IsAscii(bytes)) {
+        DualString text;
+        text.none_ = false;
+        text.narrow_.assign(bytes);
+        return text;
+    }
     std::u16string widened(bytes.size(), u'\0');
     for (std::size_t i = 0; i < bytes.size(); ++i)
         widened[i] = static_cast<unsigned char>(bytes[i]);
@@ -21,12 +56,24 @@ DualString DualString::fromNarrow(std::string_view bytes) {
 }
 
 DualString DualString::fromUtf8(std::string_view utf8) {
+    if (IsAscii(utf8)) return fromNarrow(utf8);
     return DualString(std::u16string_view(lxniccfg::fromUtf8(utf8)));
+}
+
+std::u16string DualString::wideText() const {
+    if (exactWide_) return *exactWide_;
+    return lxniccfg::fromUtf8(narrow_);
 }
 
 char16_t *DualString::wideCopy() const {
     if (none_) return nullptr;
-    return mallocWideCopy(wide_);
+    if (exactWide_) return mallocWideCopy(*exactWide_);
+    if (!IsAscii(narrow_)) return mallocWideCopy(lxniccfg::fromUtf8(narrow_));
+    auto *copy = static_cast<char16_t *>(std::malloc((narrow_.size() + 1) * sizeof(char16_t)));
+    if (!copy) throw std::bad_alloc();
+    for (std::size_t i = 0; i < narrow_.size(); ++i) copy[i] = static_cast<unsigned char>(narrow_[i]);
+    copy[narrow_.size()] = 0;
+    return copy;
 }
 
 std::size_t wideLength(const char16_t *text) {
@@ -44,9 +91,15 @@ char16_t *mallocWideCopy(std::u16string_view text) {
 }
 
 std::string toUtf8(std::u16string_view text) {
-    std::string out;
-    out.reserve(text.size());
-    for (std::size_t i = 0; i < text.size(); ++i) {
+    // The ASCII start of the text (most often all of it) is copied unit for
+    // unit into place.
+    std::size_t ascii = 0;
+    while (ascii < text.size() && text[ascii] < 0x80) ++ascii;
+    std::string out(ascii, '\0');
+    for (std::size_t i = 0; i < ascii; ++i) out[i] = static_cast<char>(text[i]);
+    if (ascii == text.size()) return out;
+    out.reserve(ascii + (text.size() - ascii) * 3);
+    for (std::size_t i = ascii; i < text.size(); ++i) {
         char32_t c = text[i];
         if (c < 0x80) {
             out.push_back(static_cast<char>(c));
@@ -75,9 +128,12 @@ std::string toUtf8(std::u16string_view text) {
 }
 
 std::u16string fromUtf8(std::string_view text) {
-    std::u16string out;
-    out.reserve(text.size());
     std::size_t i = 0;
+    while (i < text.size() && static_cast<unsigned char>(text[i]) < 0x80) ++i;
+    std::u16string out(i, u'\0');
+    for (std::size_t k = 0; k < i; ++k) out[k] = static_cast<unsigned char>(text[k]);
+    if (i == text.size()) return out;
+    out.reserve(text.size());
     while (i < text.size()) {
         unsigned char b = static_cast<unsigned char>(text[i]);
         char32_t c;
