@@ -20,13 +20,16 @@
 namespace bench {
 namespace {
 
+// Allocations are counted only while a figure of memory is taken, so that
+// the counting costs nothing to the figures of time.
+std::atomic<bool> g_counting{false};
 std::atomic<int64_t> g_heapNow{0};
 std::atomic<int64_t> g_heapPeak{0};
 
 }  // namespace
 
 void CountAllocation(void *p) {
-    if (!p) return;
+    if (!p || !g_counting.load(std::memory_order_relaxed)) return;
     int64_t now = g_heapNow += static_cast<int64_t>(malloc_usable_size(p));
     int64_t peak = g_heapPeak.load();
     while (now > peak && !g_heapPeak.compare_exchange_weak(peak, now)) {
@@ -34,7 +37,10 @@ void CountAllocation(void *p) {
 }
 
 void CountRelease(void *p) {
-    if (p) g_heapNow -= static_cast<int64_t>(malloc_usable_size(p));
+    // A block allocated before counting began lowers the count too: the heap
+    // did shrink by it.
+    if (p && g_counting.load(std::memory_order_relaxed))
+        g_heapNow -= static_cast<int64_t>(malloc_usable_size(p));
 }
 
 namespace {
@@ -104,10 +110,12 @@ double Fastest(const std::string &name, int rounds, int inner, const std::functi
 }
 
 int64_t PeakHeapGrowth(const std::function<void()> &action) {
-    const int64_t start = g_heapNow.load();
-    g_heapPeak.store(start);
+    g_heapNow.store(0);
+    g_heapPeak.store(0);
+    g_counting.store(true);
     action();
-    return g_heapPeak.load() - start;
+    g_counting.store(false);
+    return g_heapPeak.load();
 }
 
 }  // namespace bench

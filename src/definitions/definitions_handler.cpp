@@ -26,6 +26,7 @@ void DefinitionsHandler::startElement(const XMLCh *name, xercesc::AttributeList 
     current_.emplace();
     current_->name = DualString(name);
     const XMLSize_t count = attributes.getLength();
+    current_->attributes.reserve(static_cast<int>(count));
     for (XMLSize_t i = 0; i < count; ++i)
         current_->addAttribute({DualString(attributes.getName(i)), DualString(attributes.getValue(i))});
 }

@@ -14,6 +14,19 @@ bool IsAscii(std::string_view text) {
     return true;
 }
 
+// Length of the ASCII start of a text, tested eight units at a time.
+std::size_t AsciiPrefix(std::u16string_view text) {
+    const char16_t *p = text.data();
+    const std::size_t n = text.size();
+    std::size_t i = 0;
+    for (; i + 8 <= n; i += 8) {
+        unsigned bits = p[i] | p[i + 1] | p[i + 2] | p[i + 3] | p[i + 4] | p[i + 5] | p[i + 6] | p[i + 7];
+        if (bits >= 0x80) break;
+    }
+    while (i < n && p[i] < 0x80) ++i;
+    return i;
+}
+
 // Whether the text holds a surrogate that is not part of a pair: the only
 // UTF-16 texts that do not survive the way through UTF-8.
 bool HasUnpairedSurrogate(std::u16string_view text) {
@@ -32,7 +45,17 @@ bool HasUnpairedSurrogate(std::u16string_view text) {
 }  // namespace
 
 DualString::DualString(const char16_t *wide) {
-    if (wide) *this = DualString(std::u16string_view(wide, wideLength(wide)));
+    if (!wide) return;
+    // Texts read from documents are mostly ASCII: one pass finds the end and
+    // whether a unit needs more than a byte, and a second copies them.
+    const char16_t *end = wide;
+    while (*end != 0 && *end < 0x80) ++end;
+    if (*end == 0) {
+        none_ = false;
+        narrow_ = std::string(wide, end);
+        return;
+    }
+    *this = DualString(std::u16string_view(wide, static_cast<std::size_t>(end - wide) + wideLength(end)));
 }
 
 DualString::DualString(std::u16string_view wide) : none_(false), narrow_(toUtf8(wide)) {
@@ -93,10 +116,8 @@ char16_t *mallocWideCopy(std::u16string_view text) {
 std::string toUtf8(std::u16string_view text) {
     // The ASCII start of the text (most often all of it) is copied unit for
     // unit into place.
-    std::size_t ascii = 0;
-    while (ascii < text.size() && text[ascii] < 0x80) ++ascii;
-    std::string out(ascii, '\0');
-    for (std::size_t i = 0; i < ascii; ++i) out[i] = static_cast<char>(text[i]);
+    const std::size_t ascii = AsciiPrefix(text);
+    std::string out(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(ascii));
     if (ascii == text.size()) return out;
     out.reserve(ascii + (text.size() - ascii) * 3);
     for (std::size_t i = ascii; i < text.size(); ++i) {
