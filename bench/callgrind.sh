@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Instruction counts of the benchmarks under callgrind: repeatable even on a
 # loaded machine. Each subject and its baseline run once; the ratios are of
-# instructions executed.
+# instructions executed in the program. Time spent in the kernel is not
+# counted, so the figures of writing a file (whose baseline is little more
+# than a system call) mean something only as wall time.
 #   bench/callgrind.sh BUILD_DIR [--sizes=1,8]
 set -euo pipefail
 build=${1:?usage: bench/callgrind.sh BUILD_DIR [--sizes=1,8]}

@@ -91,12 +91,20 @@ std::u16string DualString::wideText() const {
 char16_t *DualString::wideCopy() const {
     if (none_) return nullptr;
     if (exactWide_) return mallocWideCopy(*exactWide_);
-    if (!IsAscii(narrow_)) return mallocWideCopy(lxniccfg::fromUtf8(narrow_));
+    // An ASCII text widens unit for unit straight into the copy; any other
+    // byte sends it the long way.
     auto *copy = static_cast<char16_t *>(std::malloc((narrow_.size() + 1) * sizeof(char16_t)));
     if (!copy) throw std::bad_alloc();
-    for (std::size_t i = 0; i < narrow_.size(); ++i) copy[i] = static_cast<unsigned char>(narrow_[i]);
+    unsigned char seen = 0;
+    for (std::size_t i = 0; i < narrow_.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(narrow_[i]);
+        seen |= c;
+        copy[i] = c;
+    }
     copy[narrow_.size()] = 0;
-    return copy;
+    if (seen < 0x80) return copy;
+    std::free(copy);
+    return mallocWideCopy(lxniccfg::fromUtf8(narrow_));
 }
 
 std::size_t wideLength(const char16_t *text) {
