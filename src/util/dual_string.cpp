@@ -52,7 +52,9 @@ DualString::DualString(const char16_t *wide) {
     while (*end != 0 && *end < 0x80) ++end;
     if (*end == 0) {
         none_ = false;
-        narrow_ = std::string(wide, end);
+        narrow_.resize(static_cast<std::size_t>(end - wide));
+        char *out = narrow_.data();
+        for (const char16_t *p = wide; p != end; ++p) *out++ = static_cast<char>(*p);
         return;
     }
     *this = DualString(std::u16string_view(wide, static_cast<std::size_t>(end - wide) + wideLength(end)));
