@@ -64,7 +64,16 @@ DualString::DualString(std::u16string_view wide) : none_(false), narrow_(toUtf8(
     // An unpaired surrogate became U+FFFD in the narrow form; only a text
     // holding that character can fail to come back from it.
     if (narrow_.find("\xEF\xBF\xBD") != std::string::npos && HasUnpairedSurrogate(wide))
-        exactWide_ = std::make_shared<const std::u16string>(wide);
+        exactWide_ = std::make_unique<const std::u16string>(wide);
+}
+
+DualString::DualString(const DualString &other)
+    : none_(other.none_), narrow_(other.narrow_),
+      exactWide_(other.exactWide_ ? std::make_unique<const std::u16string>(*other.exactWide_) : nullptr) {}
+
+DualString &DualString::operator=(const DualString &other) {
+    if (this != &other) *this = DualString(other);
+    return *this;
 }
 
 DualString DualString::fromNarrow(std::string_view bytes) {

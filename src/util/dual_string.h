@@ -22,6 +22,12 @@ public:
     explicit DualString(const char16_t *wide);  // nullptr gives none
     explicit DualString(std::u16string_view wide);
 
+    DualString(const DualString &other);
+    DualString &operator=(const DualString &other);
+    DualString(DualString &&) noexcept = default;
+    DualString &operator=(DualString &&) noexcept = default;
+    ~DualString() = default;
+
     // Widens each byte into one 16-bit unit (the texts passed here are ASCII).
     static DualString fromNarrow(std::string_view bytes);
     // Converts UTF-8 text, keeping every character.
@@ -51,8 +57,8 @@ private:
     bool none_ = true;
     std::string narrow_;
     // The wide text as given, only when fromUtf8(narrow_) does not give it
-    // back; shared between copies, never changed.
-    std::shared_ptr<const std::u16string> exactWide_;
+    // back (rare: most texts carry no pointer's worth of extra cost).
+    std::unique_ptr<const std::u16string> exactWide_;
 };
 
 // UTF-16 to UTF-8; an unpaired surrogate becomes U+FFFD.
