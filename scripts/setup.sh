@@ -8,6 +8,7 @@ packages=(
   libgtest-dev libgmock-dev                 # unit tests
   libcli11-dev                              # command-line parsing of the tools
   nlohmann-json3-dev                        # JSON of the simulated server's state
+  valgrind                                  # instruction counts of the benchmarks
 )
 
 missing=()

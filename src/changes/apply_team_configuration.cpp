@@ -92,12 +92,13 @@ PropertyRecords::~PropertyRecords() {
 
 void PropertyRecords::append(uint32_t propertyNumber, const DualString &value) {
     records_.reserve(records_.size() + 1);
-    lx_wchar *copy = mallocWideCopy(value.wideText());
+    const std::u16string wide = value.wideText();
+    lx_wchar *copy = mallocWideCopy(wide);
     if (!copy) throw std::bad_alloc();
     PropertyRecord record{};
     record.propertyNumber = propertyNumber;
     record.value = copy;
-    record.size = static_cast<uint32_t>((value.wideText().size() + 1) * sizeof(lx_wchar));
+    record.size = static_cast<uint32_t>((wide.size() + 1) * sizeof(lx_wchar));
     records_.push_back(record);
 }
 

@@ -42,7 +42,8 @@ public:
 
 private:
     ElementSink sink_;
-    std::optional<XmlElement> current_;
+    XmlElement current_;    // the element being read
+    bool pending_ = false;  // current_ is not yet handed to the sink
     const xercesc::Locator *locator_ = nullptr;
 };
 

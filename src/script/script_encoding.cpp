@@ -17,6 +17,10 @@ bool IsXmlChar(char32_t c) {
     return c != 0xFFFE && c != 0xFFFF && c <= 0x10FFFF;
 }
 
+// A character that ISO-8859-1 writes as its own byte: what appendCodePoint
+// does with it, without the checks.
+bool PlainLatin1(char32_t c) { return c >= 0x20 ? c < 0x100 : (c == 0x9 || c == 0xA || c == 0xD); }
+
 void AppendReference(std::string &out, char32_t c) {
     out += "&#";
     out += std::to_string(static_cast<unsigned long>(c));
@@ -48,11 +52,28 @@ ScriptEncoder::ScriptEncoder(ScriptCharset charset) : charset_(charset) {
 ScriptEncoder::~ScriptEncoder() = default;
 
 void ScriptEncoder::appendAscii(std::string &out, std::string_view text) {
+    // In ISO-8859-1 printable ASCII is written as it is, all in one piece.
+    if (charset_ == ScriptCharset::Latin1) {
+        bool plain = true;
+        for (char c : text) plain &= PlainLatin1(static_cast<unsigned char>(c));
+        if (plain) {
+            out.append(text);
+            return;
+        }
+    }
     for (char c : text) appendCodePoint(out, static_cast<unsigned char>(c));
 }
 
 void ScriptEncoder::append(std::string &out, std::u16string_view text) {
-    for (std::size_t i = 0; i < text.size(); ++i) {
+    std::size_t i = 0;
+    if (charset_ == ScriptCharset::Latin1) {
+        // The run of characters that ISO-8859-1 writes as one byte each.
+        while (i < text.size() && PlainLatin1(text[i])) ++i;
+        const std::size_t start = out.size();
+        out.resize(start + i);
+        for (std::size_t k = 0; k < i; ++k) out[start + k] = static_cast<char>(text[k]);
+    }
+    for (; i < text.size(); ++i) {
         char32_t c = text[i];
         if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
             text[i + 1] <= 0xDFFF) {

@@ -22,6 +22,19 @@ std::u16string_view View(const lx_wchar *text) {
 
 bool HasText(const lx_wchar *text) { return text && *text; }
 
+// Whether EscapeText would change the text.
+bool NeedsEscaping(std::u16string_view text) {
+    for (char16_t c : text) {
+        switch (c) {
+        case u'&': case u'<': case u'>': case u'\'': case u'"': case u'\t': case u'\n': case u'\r':
+            return true;
+        default:
+            break;
+        }
+    }
+    return false;
+}
+
 // An entry that can be written at all: one with both an id and a value.
 bool Writable(const PanelEntry &e) { return e.id && e.value; }
 
@@ -38,7 +51,7 @@ class ScriptWriter {
 public:
     explicit ScriptWriter(const ScriptOptions &options)
         : options_(options), encoder_(options.charset),
-          prefix_(options.fullDetail ? "    " : "") {}
+          prefix_(options.fullDetail ? "    " : ""), japanese_(platform::japaneseMessages()) {}
 
     std::string compose(const TeamEntry *teams, const AdapterEntry *adapters) {
         ascii("<?xml version=\"1.0\" encoding=\"");
@@ -59,12 +72,20 @@ private:
 
     void ascii(std::string_view text) { encoder_.appendAscii(out_, text); }
     void text(std::u16string_view text) { encoder_.append(out_, text); }
-    void escaped(std::u16string_view raw) { text(EscapeText(raw)); }
+    void escaped(std::u16string_view raw) {
+        // Most texts hold nothing to escape and are written as they are.
+        if (NeedsEscaping(raw)) text(EscapeText(raw));
+        else text(raw);
+    }
     void number(long long n) { ascii(std::to_string(n)); }
 
     void resource(unsigned id, std::optional<long long> arg = std::nullopt) {
         std::string argText = arg ? std::to_string(*arg) : std::string();
-        text(fromUtf8(FormatText(LoadString(id), {argText})));
+        std::string formatted = FormatText(LoadString(id, japanese_), {argText});
+        bool asciiOnly = true;
+        for (char c : formatted) asciiOnly &= static_cast<unsigned char>(c) < 0x80;
+        if (asciiOnly) ascii(formatted);
+        else text(fromUtf8(formatted));
     }
 
     // --- property lines ----------------------------------------------------
@@ -373,6 +394,7 @@ private:
     const ScriptOptions &options_;
     ScriptEncoder encoder_;
     std::string_view prefix_;
+    bool japanese_;  // the comment blocks come from the Japanese table
     std::string out_;
 };
 

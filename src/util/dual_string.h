@@ -1,9 +1,16 @@
-// DualString: one text held in two encodings, UTF-8 ("narrow") and UTF-16
-// ("wide"), both made once at construction. A DualString may also be "none"
-// (no text at all), which is distinct from the empty text.
+// DualString: one text that callers read in two encodings, UTF-8 ("narrow")
+// and UTF-16 ("wide"). A DualString may also be "none" (no text at all),
+// which is distinct from the empty text.
+//
+// Only the narrow form is stored: comparisons, lookups and most callers use
+// it, and the wide form is made from it when asked for (a copy for a caller
+// of the C interface, or the text of a property write). A wide text that the
+// narrow form cannot give back exactly (one with an unpaired surrogate,
+// which the narrow form holds as U+FFFD) is also kept as it was given.
 #pragma once
 
 #include <cstddef>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -15,6 +22,12 @@ public:
     explicit DualString(const char16_t *wide);  // nullptr gives none
     explicit DualString(std::u16string_view wide);
 
+    DualString(const DualString &other);
+    DualString &operator=(const DualString &other);
+    DualString(DualString &&) noexcept = default;
+    DualString &operator=(DualString &&) noexcept = default;
+    ~DualString() = default;
+
     // Widens each byte into one 16-bit unit (the texts passed here are ASCII).
     static DualString fromNarrow(std::string_view bytes);
     // Converts UTF-8 text, keeping every character.
@@ -23,11 +36,11 @@ public:
     bool isNone() const { return none_; }
     explicit operator bool() const { return !none_; }
 
-    // Borrowed views; nullptr when none.
+    // Borrowed view; nullptr when none.
     const char *narrow() const { return none_ ? nullptr : narrow_.c_str(); }
-    const char16_t *wide() const { return none_ ? nullptr : wide_.c_str(); }
     const std::string &narrowText() const { return narrow_; }
-    const std::u16string &wideText() const { return wide_; }
+    // The UTF-16 text, made on each call (empty when none).
+    std::u16string wideText() const;
 
     // A malloc'ed NUL-terminated UTF-16 copy for a caller of the C interface,
     // or nullptr when none.
@@ -43,7 +56,9 @@ public:
 private:
     bool none_ = true;
     std::string narrow_;
-    std::u16string wide_;
+    // The wide text as given, only when fromUtf8(narrow_) does not give it
+    // back (rare: most texts carry no pointer's worth of extra cost).
+    std::unique_ptr<const std::u16string> exactWide_;
 };
 
 // UTF-16 to UTF-8; an unpaired surrogate becomes U+FFFD.

@@ -16,6 +16,11 @@ public:
     int count() const { return static_cast<int>(items_.size()); }
     bool empty() const { return items_.empty(); }
 
+    // Makes room for count items in all, so that appending them allocates once.
+    void reserve(int count) {
+        if (count > 0) items_.reserve(static_cast<std::size_t>(count));
+    }
+
     void append(const T &item) { items_.push_back(item); }
     void append(T &&item) { items_.push_back(std::move(item)); }
 

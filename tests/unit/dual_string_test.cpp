@@ -45,6 +45,28 @@ TEST(DualString, UnpairedSurrogatesBecomeReplacementCharacters) {
     EXPECT_EQ(DualString(text).narrowText(), "a\xef\xbf\xbd" "b\xef\xbf\xbd");
 }
 
+// The wide form handed back is the text as given, whatever the narrow form
+// made of it, in every way it is read and after copies.
+TEST(DualString, WideFormComesBackExactly) {
+    const std::u16string texts[] = {
+        u"", u"SpeedDuplex", u"D\u00e9lai \u00b5s \u6f22 \U0001F600", u"\uFFFD kept",
+        std::u16string{u'a', 0xD800, u'b'}, std::u16string{0xDC00, u'\uFFFD', 0xDBFF},
+        std::u16string{u'x', 0, u'y'}};
+    for (const std::u16string &text : texts) {
+        DualString original(std::u16string_view{text});
+        DualString copy = original;
+        for (const DualString *s : {&original, &copy}) {
+            EXPECT_EQ(s->wideText(), text);
+            char16_t *c = s->wideCopy();
+            EXPECT_EQ(std::u16string(c), text.substr(0, text.find(u'\0')));
+            std::free(c);
+        }
+    }
+    EXPECT_EQ(DualString::fromUtf8("D\xc3\xa9lai \xff").wideText(), u"D\u00e9lai \uFFFD");
+    EXPECT_EQ(DualString::fromNarrow("caf\xe9").narrowText(), "caf\xc3\xa9");
+    EXPECT_EQ(DualString::fromNarrow("caf\xe9").wideText(), u"caf\u00e9");
+}
+
 TEST(Numbers, TextToIntReadsLikeAtoi) {
     struct Case { const char *text; int32_t value; };
     for (const Case &c : std::initializer_list<Case>{

@@ -1,0 +1,293 @@
+// lxniccfg_bench: the library's speed and memory figures, each a ratio
+// against a baseline measured in the same run on generated inputs.
+//
+//   lxniccfg_bench [--quick] [--sizes=1,8,64]
+//
+// --quick runs fewer rounds; --sizes picks the definitions files (in MB).
+// Run under bench/callgrind.sh it counts instructions instead of time.
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <xercesc/parsers/SAXParser.hpp>
+#include <xercesc/sax/HandlerBase.hpp>
+#include <xercesc/util/PlatformUtils.hpp>
+
+#include <unistd.h>
+
+#include "definitions/checksum.h"
+#include "script/script_writer.h"
+#include "generators.h"
+#include "harness.h"
+#include "lxniccfg.h"
+#include "support/nicif_double.h"
+#include "support/records.h"
+
+namespace {
+
+struct Options {
+    bool quick = false;
+    std::vector<int> sizes{1, 8, 64};
+};
+
+std::string g_dir;
+int g_missed = 0;
+
+std::string WriteFile(const std::string &name, const std::string &bytes) {
+    std::string path = g_dir + "/" + name;
+    std::ofstream out(path, std::ios::binary);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    return path;
+}
+
+std::u16string Wide(const std::string &text) { return nicif_double::Utf16(text); }
+
+std::string LoadAverage() {
+    std::ifstream in("/proc/loadavg");
+    std::string a, b, c;
+    in >> a >> b >> c;
+    return a + " " + b + " " + c;
+}
+
+// A bare SAX parse: Xerces-C with a handler that does nothing.
+void BareParse(const std::string &path) {
+    xercesc::SAXParser parser;
+    xercesc::HandlerBase handler;
+    parser.setValidationScheme(xercesc::SAXParser::Val_Never);
+    parser.setDoNamespaces(false);
+    parser.setDoSchema(false);
+    parser.setLoadExternalDTD(false);
+    parser.setDocumentHandler(&handler);
+    parser.setErrorHandler(&handler);
+    parser.parse(path.c_str());
+}
+
+void ChecksumPass(const std::string &path) {
+    lxniccfg::ChecksumSet set;
+    set.path = lxniccfg::DualString::fromUtf8(path);
+    if (lxniccfg::ReadChecksums(set) != 0) std::abort();
+}
+
+void Verdict(const char *what, double value, double limit, const char *unit = "x") {
+    bool met = value <= limit;
+    if (!bench::UnderCallgrind()) {
+        std::printf("  %-58s %8.2f%s  (target <= %.1f%s) %s\n", what, value, unit, limit, unit,
+                    met ? "met" : "MISSED");
+        if (!met) ++g_missed;
+    }
+}
+
+void Report(const char *what, double seconds) {
+    if (!bench::UnderCallgrind()) std::printf("  %-58s %10.3f ms\n", what, seconds * 1e3);
+}
+
+void ReportMicro(const char *what, double seconds) {
+    if (!bench::UnderCallgrind()) std::printf("  %-58s %10.3f us\n", what, seconds * 1e6);
+}
+
+void InitXmlFigures(const Options &o) {
+    std::printf("InitXml against a bare SAX parse plus the checksum pass\n");
+    std::vector<double> perSize;
+    for (int mb : o.sizes) {
+        std::string doc = bench::DefinitionsDocument(static_cast<std::size_t>(mb) << 20);
+        std::string path = WriteFile("defs" + std::to_string(mb) + ".xml", doc);
+        std::u16string wide = Wide(path);
+        const int rounds = o.quick ? 2 : (mb >= 64 ? 4 : 7);
+        const int inner = mb >= 8 ? 1 : 4;
+        std::string label = "InitXml_" + std::to_string(mb) + "MB";
+        bench::Pair p = bench::Compare(
+            label, rounds, inner,
+            [&] {
+                if (InitXml(wide.c_str()) != 0) std::abort();
+            },
+            [&] {
+                BareParse(path);
+                ChecksumPass(path);
+            },
+            [] { CloseXml(0); });
+        double checksum = bench::Fastest(label + "/checksum", rounds, inner, [&] { ChecksumPass(path); });
+        if (bench::UnderCallgrind()) continue;
+        std::printf(" %d MB (%zu bytes)\n", mb, doc.size());
+        Report("InitXml", p.subjectSeconds);
+        Report("bare parse + checksum pass", p.baselineSeconds);
+        Report("  of which the checksum pass", checksum);
+        Verdict("InitXml / (bare parse + checksum pass)", p.ratio(), 1.5);
+        int64_t peak = bench::PeakHeapGrowth([&] {
+            if (InitXml(wide.c_str()) != 0) std::abort();
+        });
+        CloseXml(0);
+        std::printf("  %-58s %8.2fx the file (%.1f MB)\n", "peak heap growth of InitXml",
+                    static_cast<double>(peak) / static_cast<double>(doc.size()),
+                    static_cast<double>(peak) / (1 << 20));
+        perSize.push_back(p.subjectSeconds);
+    }
+    if (perSize.size() == o.sizes.size() && o.sizes.front() == 1 && o.sizes.back() == 64)
+        Verdict("InitXml time 64 MB / 1 MB", perSize.back() / perSize.front(), 70);
+}
+
+void ScriptFigures(const Options &o) {
+    std::printf("Script files: 256 NICs, 64 teams, 1,024 VLANs\n");
+    bench::Configuration config(256, 64, 1024);
+    std::string scriptPath = g_dir + "/script.xml";
+    std::u16string wideScript = Wide(scriptPath);
+    if (WriteXmlScriptFile(config.teams, config.nics, wideScript.c_str(), 0, 0) != 0) std::abort();
+    std::string bytes;
+    {
+        std::ifstream in(scriptPath, std::ios::binary);
+        std::stringstream buffer;
+        buffer << in.rdbuf();
+        bytes = buffer.str();
+    }
+    const int rounds = o.quick ? 3 : 15;
+
+    ScriptConfig *tree = nullptr;
+    bench::Pair read = bench::Compare(
+        "ReadXmlScriptFile", rounds, 5,
+        [&] {
+            char *message = nullptr;
+            if (ReadXmlScriptFile(&tree, wideScript.c_str(), &message) != 0) {
+                std::fprintf(stderr, "script rejected: %s\n", message ? message : "");
+                std::abort();
+            }
+        },
+        [&] { BareParse(scriptPath); },
+        [&] {
+            testing_support::FreeScriptConfig(tree);
+            tree = nullptr;
+        });
+
+    std::string outPath = g_dir + "/written.xml";
+    std::u16string wideOut = Wide(outPath);
+    std::string copyPath = g_dir + "/copy.xml";
+    bench::Pair write = bench::Compare(
+        "WriteXmlScriptFile", rounds, 5,
+        [&] {
+            if (WriteXmlScriptFile(config.teams, config.nics, wideOut.c_str(), 0, 0) != 0) std::abort();
+        },
+        [&] {
+            FILE *f = std::fopen(copyPath.c_str(), "wb");
+            if (!f || std::fwrite(bytes.data(), 1, bytes.size(), f) != bytes.size()) std::abort();
+            std::fclose(f);
+        });
+    // The library replaces a script file only once its bytes are on disk
+    // (written to a fresh file, flushed with fsync, then renamed): the same
+    // bytes written that way show what that durability costs by itself.
+    bench::Pair durable = bench::Compare(
+        "WriteXmlScriptFile_durable", rounds, 5,
+        [&] {
+            if (WriteXmlScriptFile(config.teams, config.nics, wideOut.c_str(), 0, 0) != 0) std::abort();
+        },
+        [&] {
+            std::string temp = copyPath + ".new";
+            FILE *f = std::fopen(temp.c_str(), "wb");
+            if (!f || std::fwrite(bytes.data(), 1, bytes.size(), f) != bytes.size()) std::abort();
+            if (std::fflush(f) != 0 || fsync(fileno(f)) != 0) std::abort();
+            std::fclose(f);
+            if (std::rename(temp.c_str(), copyPath.c_str()) != 0) std::abort();
+        });
+    lxniccfg::ScriptOptions options;
+    options.utilityVersion = "9.2.0.1";
+    double compose = bench::Fastest("ComposeScript", rounds, 5, [&] {
+        if (lxniccfg::ComposeScript(config.teams, config.nics, options).size() != bytes.size()) std::abort();
+    });
+    if (bench::UnderCallgrind()) return;
+    std::printf(" script of %zu bytes\n", bytes.size());
+    Report("ReadXmlScriptFile (tree released outside the figure)", read.subjectSeconds);
+    Report("bare parse", read.baselineSeconds);
+    Verdict("ReadXmlScriptFile / bare parse", read.ratio(), 1.5);
+    Report("WriteXmlScriptFile", write.subjectSeconds);
+    Report("the same bytes with one fwrite", write.baselineSeconds);
+    Verdict("WriteXmlScriptFile / one fwrite", write.ratio(), 2.0);
+    Report("  of which composing the document", compose);
+    std::printf("  %-58s %8.2fx\n", "WriteXmlScriptFile / (fwrite, fsync, rename)", durable.ratio());
+}
+
+void PanelFigures(const Options &o) {
+    std::printf("GetPanelData: a 200-item panel, definitions of 100 and 10,000 properties\n");
+    constexpr int kItems = 200;
+    // Both definitions in one file, so that both are loaded at once and
+    // their runs can alternate.
+    std::string small = bench::PanelDefinitions("BenchNicSmall", 100, kItems);
+    std::string large = bench::PanelDefinitions("BenchNicLarge", 10000, kItems);
+    std::string doc = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+                      "<lxnicdefs version=\"1.0\" csum='112233-224466'>\n" +
+                      small + large + "</lxnicdefs>\n";
+    std::u16string path = Wide(WriteFile("panel.xml", doc));
+    if (InitXml(path.c_str()) != 0) std::abort();
+
+    nicif_double::Nic().reset();
+    for (int i = 1; i <= 10000; ++i) {
+        nicif_double::Nic().value("NicIfGetAdapterProperty", 1, static_cast<uint32_t>(i), u"42", false);
+        nicif_double::Nic().value("NicIfGetAdapterProperty", 2, static_cast<uint32_t>(i), u"42", false);
+    }
+    AdapterEntry smallNic{}, largeNic{};
+    smallNic.handle = 1;
+    smallNic.definitionType = testing_support::Text("BenchNicSmall");
+    largeNic.handle = 2;
+    largeNic.definitionType = testing_support::Text("BenchNicLarge");
+    auto read = [](AdapterEntry &nic) {
+        PanelEntry *list = nullptr;
+        if (GetPanelData(&nic, u"Advanced", &list) != 0) std::abort();
+        testing_support::FreeEntries(list);
+    };
+    const int rounds = o.quick ? 3 : 15;
+    bench::Pair p = bench::Compare(
+        "GetPanelData", rounds, 50, [&] { read(largeNic); }, [&] { read(smallNic); },
+        [] { nicif_double::Nic().clearCalls(); });
+    nicif_double::Nic().clearCalls();
+    std::free(smallNic.definitionType);
+    std::free(largeNic.definitionType);
+    CloseXml(0);
+    if (bench::UnderCallgrind()) return;
+    ReportMicro("GetPanelData per item, 10,000 properties", p.subjectSeconds / kItems);
+    ReportMicro("GetPanelData per item, 100 properties", p.baselineSeconds / kItems);
+    Verdict("time per item, 10,000 / 100 properties", p.ratio(), 1.5);
+}
+
+}  // namespace
+
+int main(int argc, char **argv) {
+    Options o;
+    for (int i = 1; i < argc; ++i) {
+        std::string arg = argv[i];
+        if (arg == "--quick") {
+            o.quick = true;
+        } else if (arg.rfind("--sizes=", 0) == 0) {
+            o.sizes.clear();
+            std::stringstream list(arg.substr(8));
+            std::string item;
+            while (std::getline(list, item, ',')) o.sizes.push_back(std::stoi(item));
+        } else {
+            std::fprintf(stderr, "usage: %s [--quick] [--sizes=1,8,64]\n", argv[0]);
+            return 2;
+        }
+    }
+    char dirTemplate[] = "/tmp/lxniccfg-bench-XXXXXX";
+    if (!mkdtemp(dirTemplate)) return 1;
+    g_dir = dirTemplate;
+    // The script writer reads these; fixed values keep the output the same
+    // from run to run.
+    setenv("LANG", "C", 1);
+    unsetenv("LC_ALL");
+    unsetenv("LC_CTYPE");
+    setenv("LXNICUI_VERSION", "9.2.0.1", 1);
+    setenv("LXNICCFG_REGISTRY_ROOT", (g_dir + "/registry").c_str(), 1);
+    xercesc::XMLPlatformUtils::Initialize();
+
+    std::printf("load average at start: %s\n", LoadAverage().c_str());
+    InitXmlFigures(o);
+    ScriptFigures(o);
+    PanelFigures(o);
+    std::printf("load average at end: %s\n", LoadAverage().c_str());
+
+    xercesc::XMLPlatformUtils::Terminate();
+    std::string cleanup = "rm -rf '" + g_dir + "'";
+    if (std::system(cleanup.c_str()) != 0) return 1;
+    if (!bench::UnderCallgrind())
+        std::printf(g_missed ? "%d target(s) missed\n" : "all targets met\n", g_missed);
+    return 0;
+}
