@@ -8,6 +8,7 @@
 
 #include <cstdlib>
 #include <functional>
+#include <latch>
 #include <string>
 #include <thread>
 #include <vector>
@@ -20,10 +21,12 @@ using nicif_double::Nic;
 
 namespace {
 
-constexpr int kRounds = 60;
+constexpr int kRounds = 200;
 constexpr uint64_t kAdapter = 2901;
 constexpr uint64_t kTeam = 2902;
 constexpr uint64_t kApplied = 2903;  // the adapter the apply threads write
+constexpr uint64_t kFresh = 2910;    // the adapters the write thread registers
+constexpr int kFreshCount = 8;
 
 const char *kDefinitions = R"(
 <nic type="ADP">
@@ -50,13 +53,16 @@ void Expect(Problems &problems, const char *what, uint32_t got, uint32_t want) {
                            std::to_string(want));
 }
 
-// Runs every job on its own thread, kRounds times each, all at once.
-std::vector<Problems> RunTogether(const std::vector<std::function<void(Problems &)>> &jobs) {
+// Runs every job on its own thread, kRounds times each, all at once: the
+// threads start their rounds together, so that the calls overlap.
+std::vector<Problems> RunTogether(const std::vector<std::function<void(Problems &, int round)>> &jobs) {
     std::vector<Problems> problems(jobs.size());
     std::vector<std::thread> threads;
+    std::latch start(static_cast<std::ptrdiff_t>(jobs.size()));
     for (std::size_t i = 0; i < jobs.size(); ++i)
         threads.emplace_back([&, i] {
-            for (int round = 0; round < kRounds; ++round) jobs[i](problems[i]);
+            start.arrive_and_wait();
+            for (int round = 0; round < kRounds; ++round) jobs[i](problems[i], round);
         });
     for (std::thread &t : threads) t.join();
     return problems;
@@ -126,23 +132,25 @@ TEST_F(Concurrency, ReadsWritesAndApplyOperationsFromSeveralThreadsEachGiveTheir
     AdapterEntry **adapters = &records_.adapters;
 
     std::vector<Problems> problems = RunTogether({
-        [](Problems &p) { Expect(p, "GetPanelData", ReadPanel(p), 0); },
-        [](Problems &p) {
+        [](Problems &p, int) { Expect(p, "GetPanelData", ReadPanel(p), 0); },
+        [](Problems &p, int) {
             Expect(p, "GetSingleProperty", ReadSpeed(p), 0);
             Expect(p, "GetSingleTeamProperty", ReadTeamName(p), 0);
         },
-        [](Problems &p) {
+        // The first rounds register fresh adapters for the commit pass
+        // while the apply thread walks the registered ones.
+        [](Problems &p, int round) {
             Expect(p, "SetSingleProperty",
-                   SetSingleProperty(kAdapter, u"ADP", u"Mtu", u"1500", 1), 0);
+                   SetSingleProperty(kFresh + round % kFreshCount, u"ADP", u"Mtu", u"1500", 1), 0);
             Expect(p, "SetSingleTeamProperty", SetSingleTeamProperty(kTeam, u"TeamName", u"B"), 0);
         },
-        [adapters](Problems &p) {
+        [adapters](Problems &p, int) {
             Expect(p, "ApplyChanges", ApplyChanges(adapters), 0);
             TeamEntry *noTeams = nullptr;
             AdapterEntry *noAdapters = nullptr;
             Expect(p, "ApplyTeamPropertyChanges", ApplyTeamPropertyChanges(&noTeams, &noAdapters), 0);
         },
-        [](Problems &p) { ListAdapters(p); },
+        [](Problems &p, int) { ListAdapters(p); },
     });
     for (std::size_t i = 0; i < problems.size(); ++i)
         EXPECT_EQ(problems[i], Problems{}) << "thread " << i;
@@ -162,28 +170,28 @@ TEST_F(Concurrency, ClosingAndReloadingUnderRunningCallsIsSafe) {
 
     std::vector<Problems> problems = RunTogether({
         // Without definitions a read gives 100; with them it gives its value.
-        [](Problems &p) {
+        [](Problems &p, int) {
             uint32_t code = ReadPanel(p);
             if (code != 0 && code != 100) Expect(p, "GetPanelData", code, 0);
         },
-        [](Problems &p) {
+        [](Problems &p, int) {
             uint32_t code = ReadSpeed(p);
             if (code != 0 && code != 100) Expect(p, "GetSingleProperty", code, 0);
         },
-        [&definitions](Problems &p) {
+        [&definitions](Problems &p, int) {
             CloseXml(0);
             Expect(p, "InitXml", InitXml(W(definitions).c_str()), 0);
         },
         // The script reader initialises the XML library itself when the
         // definitions are closed.
-        [&script](Problems &p) {
+        [&script](Problems &p, int) {
             ScriptConfig *config = nullptr;
             char *message = nullptr;
             Expect(p, "ReadXmlScriptFile", ReadXmlScriptFile(&config, script.c_str(), &message), 0);
             FreeScriptConfig(config);
             std::free(message);
         },
-        [](Problems &p) { ListAdapters(p); },
+        [](Problems &p, int) { ListAdapters(p); },
     });
     for (std::size_t i = 0; i < problems.size(); ++i)
         EXPECT_EQ(problems[i], Problems{}) << "thread " << i;
