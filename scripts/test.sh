@@ -72,8 +72,10 @@ memcheck() {
 fuzz() {
   for target in checksum_fuzzer definitions_fuzzer script_reader_fuzzer; do
     echo "-- $target, ${fuzz_seconds}s"
-    # libFuzzer's progress lines are left out; its summary and any finding stay.
-    ./fuzz/run.sh "$target" "$fuzz_seconds" 2>&1 | grep -v '^#[0-9]'
+    # libFuzzer's progress lines and recommended dictionary are left out; its
+    # summary and any finding stay.
+    ./fuzz/run.sh "$target" "$fuzz_seconds" 2>&1 | grep -v '^#[0-9]' |
+      sed '/^###### Recommended dictionary/,/^###### End of recommended dictionary/d'
   done
 }
 
