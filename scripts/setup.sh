@@ -8,7 +8,8 @@ packages=(
   libgtest-dev libgmock-dev                 # unit tests
   libcli11-dev                              # command-line parsing of the tools
   nlohmann-json3-dev                        # JSON of the simulated server's state
-  valgrind                                  # instruction counts of the benchmarks
+  valgrind                                  # memory checking of the test suite, instruction counts of the benchmarks
+  clang libclang-rt-14-dev                  # libFuzzer targets and their runtime
 )
 
 missing=()

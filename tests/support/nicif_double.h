@@ -82,15 +82,24 @@ public:
     void createdHandle(const std::string &function, uint64_t handle);
 
     // NicIfGetNicTeam's team and NicIfTcpIpInstalled's flag.
-    void nicTeam(uint64_t team) { nicTeam_ = team; }
-    void tcpIpInstalled(uint32_t installed) { tcpIp_ = installed; }
+    void nicTeam(uint64_t team) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        nicTeam_ = team;
+    }
+    void tcpIpInstalled(uint32_t installed) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        tcpIp_ = installed;
+    }
 
     // --- the call log ----------------------------------------------------
     std::vector<std::string> calls() const;
     std::vector<std::string> calls(const std::string &function) const;
     void clearCalls();
     // The raw value pointer of the last property write.
-    const void *lastRawValue() const { return lastRaw_; }
+    const void *lastRawValue() const {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return lastRaw_;
+    }
 
     // --- used by the NicIf* functions ---------------------------------------
     uint32_t result(const std::string &function, uint64_t handle, uint32_t property,
@@ -102,9 +111,18 @@ public:
     uint32_t enumerate(void **nics, uint32_t *nicCount, void **teams, uint32_t *teamCount,
                        void **vlans, uint32_t *vlanCount);
     uint64_t nextCreated(const std::string &function);
-    uint64_t nicTeamValue() const { return nicTeam_; }
-    uint32_t tcpIpValue() const { return tcpIp_; }
-    void setLastRaw(const void *raw) { lastRaw_ = raw; }
+    uint64_t nicTeamValue() const {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return nicTeam_;
+    }
+    uint32_t tcpIpValue() const {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return tcpIp_;
+    }
+    void setLastRaw(const void *raw) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        lastRaw_ = raw;
+    }
 
 private:
     struct Value {
