@@ -78,8 +78,8 @@ std::vector<EntrySpec> Member2() {
 
 PanelEntry *ListOf(const std::vector<EntrySpec> &specs) {
     PanelEntry *head = nullptr, **tail = &head;
-    for (const EntrySpec &spec : specs) {
-        *tail = testing_support::Entry(spec);
+    for (const EntrySpec &fields : specs) {
+        *tail = testing_support::Entry(fields);
         tail = &(*tail)->next;
     }
     return head;

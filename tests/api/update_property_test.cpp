@@ -90,8 +90,8 @@ struct Case {
 
 PanelEntry *ListOf(const std::vector<EntrySpec> &specs) {
     PanelEntry *head = nullptr, **tail = &head;
-    for (const EntrySpec &spec : specs) {
-        *tail = Entry(spec);
+    for (const EntrySpec &fields : specs) {
+        *tail = Entry(fields);
         tail = &(*tail)->next;
     }
     return head;

@@ -242,18 +242,18 @@ uint32_t NicIfDouble::enumerate(void **nics, uint32_t *nicCount, void **teams,
         auto *array = static_cast<NicIfAdapterElement *>(
             std::calloc(adapters_.size(), sizeof(NicIfAdapterElement)));
         for (std::size_t i = 0; i < adapters_.size(); ++i) {
-            const AdapterSpec &spec = adapters_[i];
+            const AdapterSpec &fields = adapters_[i];
             NicIfAdapterElement &e = array[i];
-            e.handle = spec.handle;
-            e.definitionType = spec.nullTexts ? nullptr : MallocText(spec.definitionType);
-            e.name = spec.nullTexts ? nullptr : MallocText(spec.name);
-            e.status = spec.status;
-            e.info1 = spec.info1;
-            e.teamHandle = spec.teamHandle;
-            e.info2 = spec.info2;
-            e.activeInTeam = spec.activeInTeam;
-            std::size_t n = std::min<std::size_t>(spec.label.size(), 40);
-            std::memcpy(e.label, spec.label.data(), n * sizeof(char16_t));
+            e.handle = fields.handle;
+            e.definitionType = fields.nullTexts ? nullptr : MallocText(fields.definitionType);
+            e.name = fields.nullTexts ? nullptr : MallocText(fields.name);
+            e.status = fields.status;
+            e.info1 = fields.info1;
+            e.teamHandle = fields.teamHandle;
+            e.info2 = fields.info2;
+            e.activeInTeam = fields.activeInTeam;
+            std::size_t n = std::min<std::size_t>(fields.label.size(), 40);
+            std::memcpy(e.label, fields.label.data(), n * sizeof(char16_t));
         }
         *nics = array;
     }

@@ -44,8 +44,8 @@ PanelEntry *Entry(const EntrySpec &s) {
 
 PanelEntry *EntryList(std::initializer_list<EntrySpec> specs) {
     PanelEntry *head = nullptr, **tail = &head;
-    for (const EntrySpec &spec : specs) {
-        *tail = Entry(spec);
+    for (const EntrySpec &fields : specs) {
+        *tail = Entry(fields);
         tail = &(*tail)->next;
     }
     return head;

@@ -26,8 +26,8 @@ struct EntrySpec {
     uint8_t derivationBlocked = 0, noMemberValue = 0, compound = 0;
 };
 
-// A malloc'ed entry filled from the spec.
-PanelEntry *Entry(const EntrySpec &spec);
+// A malloc'ed entry filled from the fields.
+PanelEntry *Entry(const EntrySpec &fields);
 // A list of entries in the given order.
 PanelEntry *EntryList(std::initializer_list<EntrySpec> specs);
 

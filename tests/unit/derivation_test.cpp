@@ -53,8 +53,8 @@ struct MemberSpec {
 
 PanelEntry *ListOf(const std::vector<EntrySpec> &specs) {
     PanelEntry *head = nullptr, **tail = &head;
-    for (const EntrySpec &spec : specs) {
-        *tail = Entry(spec);
+    for (const EntrySpec &fields : specs) {
+        *tail = Entry(fields);
         tail = &(*tail)->next;
     }
     return head;
@@ -214,9 +214,9 @@ TEST_F(DerivationTest, EachRangeTypeOverTwoMembers) {
         MemberSpec first, second;
         first.advanced = {c.first};
         second.advanced = {c.second};
-        for (EntrySpec *spec : {&first.advanced[0], &second.advanced[0]}) {
-            spec->id = "P";
-            spec->rangeType = c.rangeType;
+        for (EntrySpec *fields : {&first.advanced[0], &second.advanced[0]}) {
+            fields->id = "P";
+            fields->rangeType = c.rangeType;
         }
         Team team({first, second});
         Outcome out = DeriveFor(team);
@@ -330,8 +330,8 @@ TEST_F(DerivationTest, AnEntryTheMembersRulesWouldChangeIsPassedOver) {
 }
 
 TEST_F(DerivationTest, ViewsCopyTheMemberEntry) {
-    EntrySpec spec{.id = "P", .linkId = "12", .range = "3-40", .defaultValue = "7", .lowest = "3", .rangeType = "bit_or", .compound = 1};
-    MemberSpec member{.advanced = {spec}};
+    EntrySpec fields{.id = "P", .linkId = "12", .range = "3-40", .defaultValue = "7", .lowest = "3", .rangeType = "bit_or", .compound = 1};
+    MemberSpec member{.advanced = {fields}};
     Team team({member});
     DerivationContext context;
     DeriveFor(team, "P", context);
