@@ -76,15 +76,6 @@ std::vector<EntrySpec> Member2() {
              .lowest = "Off", .rangeType = "binary"}};
 }
 
-PanelEntry *ListOf(const std::vector<EntrySpec> &specs) {
-    PanelEntry *head = nullptr, **tail = &head;
-    for (const EntrySpec &fields : specs) {
-        *tail = testing_support::Entry(fields);
-        tail = &(*tail)->next;
-    }
-    return head;
-}
-
 // A team and its member adapters as a front end holds them.
 class Team {
 public:
@@ -101,7 +92,7 @@ public:
             *adapter = static_cast<AdapterEntry *>(std::calloc(1, sizeof(AdapterEntry)));
             (*adapter)->handle = handle++;
             (*adapter)->definitionType = Text("ADP");
-            (*adapter)->advancedList = ListOf(advanced);
+            (*adapter)->advancedList = EntryList(advanced);
             (*link)->adapter = *adapter;
             (*link)->adapterHandle = (*adapter)->handle;
             link = &(*link)->next;

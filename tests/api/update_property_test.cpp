@@ -88,15 +88,6 @@ struct Case {
     std::vector<std::string> changes;
 };
 
-PanelEntry *ListOf(const std::vector<EntrySpec> &specs) {
-    PanelEntry *head = nullptr, **tail = &head;
-    for (const EntrySpec &fields : specs) {
-        *tail = Entry(fields);
-        tail = &(*tail)->next;
-    }
-    return head;
-}
-
 TEST_F(UpdatePropertyTest, RewritesRangeAndDefaultFromRulesOrDefinitions) {
     const EntrySpec duplex{.id = "Duplex", .range = "old", .defaultValue = "old"};
     const std::vector<Case> cases = {
@@ -144,8 +135,8 @@ TEST_F(UpdatePropertyTest, RewritesRangeAndDefaultFromRulesOrDefinitions) {
         FreeEntries(adapter_->advancedList);
         FreeChanges(changes_);
         changes_ = nullptr;
-        adapter_->settingsList = ListOf(c.settings);
-        adapter_->advancedList = ListOf(c.advanced);
+        adapter_->settingsList = EntryList(c.settings);
+        adapter_->advancedList = EntryList(c.advanced);
         PanelEntry *entry = Entry(c.entry);
         EXPECT_EQ(UpdateProperty(adapter_, entry, &changes_), 0u);
         EXPECT_EQ(Str(entry->range), c.range);
@@ -157,7 +148,7 @@ TEST_F(UpdatePropertyTest, RewritesRangeAndDefaultFromRulesOrDefinitions) {
 }
 
 TEST_F(UpdatePropertyTest, RefreshesAnEntryOfTheAdaptersOwnList) {
-    adapter_->settingsList = ListOf({{.id = "Speed", .selectedValue = "10"},
+    adapter_->settingsList = EntryList({{.id = "Speed", .selectedValue = "10"},
                                      {.id = "Duplex", .range = "x", .defaultValue = "y"}});
     PanelEntry *duplex = adapter_->settingsList->next;
     ASSERT_EQ(UpdateProperty(adapter_, duplex, &changes_), 0u);

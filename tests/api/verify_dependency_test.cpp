@@ -105,15 +105,6 @@ struct RuleCase {
     std::vector<std::string> expected;
 };
 
-PanelEntry *ListOf(const std::vector<EntrySpec> &specs) {
-    PanelEntry *head = nullptr, **tail = &head;
-    for (const EntrySpec &fields : specs) {
-        *tail = Entry(fields);
-        tail = &(*tail)->next;
-    }
-    return head;
-}
-
 TEST_F(VerifyDependencyTest, ReportsForcedEntriesWithTheirTexts) {
     const std::vector<RuleCase> cases = {
         {"rule holds, both controlled entries outside: rule order, link order",
@@ -181,8 +172,8 @@ TEST_F(VerifyDependencyTest, ReportsForcedEntriesWithTheirTexts) {
         FreeEntries(adapter_->advancedList);
         FreeChanges(changes_);
         changes_ = nullptr;
-        adapter_->settingsList = ListOf(c.settings);
-        adapter_->advancedList = ListOf(c.advanced);
+        adapter_->settingsList = EntryList(c.settings);
+        adapter_->advancedList = EntryList(c.advanced);
         ASSERT_EQ(Verify(c.changedId, c.allRules), 0u);
         EXPECT_EQ(Changes(), c.expected);
     }

@@ -51,6 +51,15 @@ PanelEntry *EntryList(std::initializer_list<EntrySpec> specs) {
     return head;
 }
 
+PanelEntry *EntryList(const std::vector<EntrySpec> &specs) {
+    PanelEntry *head = nullptr, **tail = &head;
+    for (const EntrySpec &fields : specs) {
+        *tail = Entry(fields);
+        tail = &(*tail)->next;
+    }
+    return head;
+}
+
 void FreeEntries(PanelEntry *head) {
     while (head) {
         PanelEntry *next = head->next;

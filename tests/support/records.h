@@ -30,6 +30,7 @@ struct EntrySpec {
 PanelEntry *Entry(const EntrySpec &fields);
 // A list of entries in the given order.
 PanelEntry *EntryList(std::initializer_list<EntrySpec> specs);
+PanelEntry *EntryList(const std::vector<EntrySpec> &specs);
 
 // Releases records the way a front end does (every text and node with free).
 void FreeEntries(PanelEntry *head);

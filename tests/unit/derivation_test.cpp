@@ -51,15 +51,6 @@ struct MemberSpec {
     bool noAdapter = false;
 };
 
-PanelEntry *ListOf(const std::vector<EntrySpec> &specs) {
-    PanelEntry *head = nullptr, **tail = &head;
-    for (const EntrySpec &fields : specs) {
-        *tail = Entry(fields);
-        tail = &(*tail)->next;
-    }
-    return head;
-}
-
 // A team with its members' adapters, allocated and released as a front end
 // holds them from GetNicList.
 class Team {
@@ -75,8 +66,8 @@ public:
             if (!m.noAdapter) {
                 *adapter = static_cast<AdapterEntry *>(std::calloc(1, sizeof(AdapterEntry)));
                 (*adapter)->definitionType = Text(m.type);
-                (*adapter)->settingsList = ListOf(m.settings);
-                if (m.hasAdvancedList) (*adapter)->advancedList = ListOf(m.advanced);
+                (*adapter)->settingsList = EntryList(m.settings);
+                if (m.hasAdvancedList) (*adapter)->advancedList = EntryList(m.advanced);
                 (*link)->adapter = *adapter;
                 adapter = &(*adapter)->next;
             }
