@@ -3,26 +3,12 @@
 #include "definitions/catalog.h"
 #include "definitions/loader.h"
 #include "definitions/xml_parser.h"
+#include "support/built_definitions.h"
 
 using namespace lxniccfg;
 
-namespace {
-
-DualString N(const char *text) { return DualString::fromUtf8(text); }
-
-class Built {
-public:
-    explicit Built(const std::string &xml) {
-        XmlLibrarySession session;
-        ElementList elements;
-        ParseXmlBuffer(xml.data(), xml.size(), elements);
-        BuildDefinitions(elements, catalog);
-    }
-    const NicDefinition &at(int i) const { return *catalog.slot(i); }
-    DefinitionsCatalog catalog;
-};
-
-}  // namespace
+using testing_support::Built;
+using testing_support::N;
 
 TEST(PropertyDef, AttributesAreStoredAsWrittenAndFlagsParsedStrictly) {
     struct Case { const char *name, *value; bool hide, compound, vbdrestart; int32_t splevel; };

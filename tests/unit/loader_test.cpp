@@ -3,29 +3,14 @@
 #include "definitions/catalog.h"
 #include "definitions/loader.h"
 #include "definitions/xml_parser.h"
+#include "support/built_definitions.h"
 #include "support/test_files.h"
 
 using namespace lxniccfg;
 using testing_support::TempDir;
 
-namespace {
-
-DualString N(const char *text) { return DualString::fromUtf8(text); }
-
-// Parses a document given as text and builds it into a fresh catalog.
-class Built {
-public:
-    explicit Built(const std::string &xml) {
-        XmlLibrarySession session;
-        ElementList elements;
-        ParseXmlBuffer(xml.data(), xml.size(), elements);
-        BuildDefinitions(elements, catalog);
-    }
-    const NicDefinition &at(int i) const { return *catalog.slot(i); }
-    DefinitionsCatalog catalog;
-};
-
-}  // namespace
+using testing_support::Built;
+using testing_support::N;
 
 TEST(BuildDefinitions, BuildsPanelsPropertiesAndIndex) {
     Built b(R"(<r><nic type="A"><panel name="settings"><panelitem>X</panelitem></panel>
