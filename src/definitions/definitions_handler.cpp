@@ -1,7 +1,6 @@
 #include "definitions/definitions_handler.h"
 
 #include <xercesc/sax/AttributeList.hpp>
-#include <xercesc/sax/SAXParseException.hpp>
 
 namespace lxniccfg {
 
@@ -36,21 +35,6 @@ void DefinitionsHandler::characters(const XMLCh *chars, XMLSize_t length) {
     if (!pending_ || !current_.name.equals("panelitem")) return;
     current_.value = DualString(std::u16string_view(chars, length));
     flush();
-}
-
-void DefinitionsHandler::warning(const xercesc::SAXParseException &e) { throw e; }
-void DefinitionsHandler::error(const xercesc::SAXParseException &e) { throw e; }
-void DefinitionsHandler::fatalError(const xercesc::SAXParseException &e) { throw e; }
-
-xercesc::InputSource *DefinitionsHandler::resolveEntity(const XMLCh *publicId,
-                                                        const XMLCh *systemId) {
-    refuseExternal(publicId, systemId);
-}
-
-void DefinitionsHandler::refuseExternal(const XMLCh *publicId, const XMLCh *systemId) const {
-    static const XMLCh kMessage[] = u"external DTDs and entities are not loaded";
-    if (locator_) throw xercesc::SAXParseException(kMessage, *locator_);
-    throw xercesc::SAXParseException(kMessage, publicId, systemId, 0, 0);
 }
 
 }  // namespace lxniccfg

@@ -59,7 +59,7 @@ private:
 // as its document type declaration is read.
 class HardenedParser : public xercesc::SAXParser {
 public:
-    explicit HardenedParser(DefinitionsHandler &handler) : handler_(handler) {}
+    explicit HardenedParser(HardenedHandler &handler) : handler_(handler) {}
     void doctypeDecl(const xercesc::DTDElementDecl &root, const XMLCh *const publicId,
                      const XMLCh *const systemId, const bool hasIntSubset,
                      const bool hasExtSubset) override {
@@ -68,14 +68,13 @@ public:
     }
 
 private:
-    DefinitionsHandler &handler_;
+    HardenedHandler &handler_;
 };
 
-void Parse(const xercesc::InputSource &source, const ElementSink &sink) {
+void ParseXml(const xercesc::InputSource &source, HardenedHandler &handler) {
     xercesc::SecurityManager security;
     security.setEntityExpansionLimit(kEntityExpansionLimit);
 
-    DefinitionsHandler handler(sink);
     HardenedParser parser(handler);
     parser.setValidationScheme(xercesc::SAXParser::Val_Never);
     parser.setDoNamespaces(false);
@@ -88,7 +87,12 @@ void Parse(const xercesc::InputSource &source, const ElementSink &sink) {
     parser.setEntityResolver(&handler);
     parser.setDTDHandler(&handler);  // also makes the parser report the document type
     parser.parse(source);
-    handler.flush();
+    handler.finish();
+}
+
+void Parse(const xercesc::InputSource &source, const ElementSink &sink) {
+    DefinitionsHandler handler(sink);
+    ParseXml(source, handler);
 }
 
 }  // namespace
@@ -110,13 +114,23 @@ XmlLibrarySession::~XmlLibrarySession() {
     if (ok_) TerminateXmlLibrary();
 }
 
-void ParseXmlFile(const std::string &path, const std::string &systemId, const ElementSink &sink) {
+void ParseXmlFile(const std::string &path, const std::string &systemId, HardenedHandler &handler) {
     FileSource source(path, systemId);
-    Parse(source, sink);
+    ParseXml(source, handler);
+}
+
+void ParseXmlFile(const std::string &path, const std::string &systemId, const ElementSink &sink) {
+    DefinitionsHandler handler(sink);
+    ParseXmlFile(path, systemId, handler);
 }
 
 void ParseXmlFile(const std::string &path, const std::string &systemId, ElementList &elements) {
     ParseXmlFile(path, systemId, [&](XmlElement &&e) { elements.append(std::move(e)); });
+}
+
+void ParseXmlBuffer(const char *data, std::size_t size, HardenedHandler &handler) {
+    xercesc::MemBufInputSource source(reinterpret_cast<const XMLByte *>(data), size, "buffer");
+    ParseXml(source, handler);
 }
 
 void ParseXmlBuffer(const char *data, std::size_t size, ElementList &elements) {

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "definitions/definitions_handler.h"
+#include "definitions/hardened_handler.h"
 #include "definitions/xml_element.h"
 
 namespace lxniccfg {
@@ -29,9 +30,14 @@ bool InitializeXmlLibrary();
 void TerminateXmlLibrary();
 
 // Parses the file at path (UTF-8), reporting systemId (UTF-8) as its name,
-// and hands every element to sink in document order. Throws
+// with the hardened parser, feeding every event to handler and calling its
+// finish() once the whole document was read. Throws
 // xercesc::SAXParseException or xercesc::XMLException when the document is
 // rejected. The XML library must be initialised.
+void ParseXmlFile(const std::string &path, const std::string &systemId, HardenedHandler &handler);
+void ParseXmlBuffer(const char *data, std::size_t size, HardenedHandler &handler);
+
+// The same, handing every element to sink in document order.
 void ParseXmlFile(const std::string &path, const std::string &systemId, const ElementSink &sink);
 
 // The same, appending every element to elements.
