@@ -1,5 +1,8 @@
 #include "script/script_encoding.h"
 
+#include <algorithm>
+#include <charconv>
+
 #include <xercesc/util/PlatformUtils.hpp>
 #include <xercesc/util/TransService.hpp>
 #include <xercesc/util/XMLException.hpp>
@@ -21,10 +24,29 @@ bool IsXmlChar(char32_t c) {
 // does with it, without the checks.
 bool PlainLatin1(char32_t c) { return c >= 0x20 ? c < 0x100 : (c == 0x9 || c == 0xA || c == 0xD); }
 
-void AppendReference(std::string &out, char32_t c) {
-    out += "&#";
-    out += std::to_string(static_cast<unsigned long>(c));
-    out += ';';
+void AppendReference(ScriptOutput &out, char32_t c) {
+    char *start = out.room(16);
+    char *p = start;
+    *p++ = '&';
+    *p++ = '#';
+    p = std::to_chars(p, start + 15, static_cast<unsigned long>(c)).ptr;
+    *p++ = ';';
+    out.advance(static_cast<std::size_t>(p - start));
+}
+
+// The reference an attribute value writes for a character, or nullptr.
+const char *EscapeFor(char16_t c) {
+    switch (c) {
+    case u'&': return "&amp;";
+    case u'<': return "&lt;";
+    case u'>': return "&gt;";
+    case u'\'': return "&apos;";
+    case u'"': return "&quot;";
+    case u'\t': return "&#9;";
+    case u'\n': return "&#10;";
+    case u'\r': return "&#13;";
+    default: return nullptr;
+    }
 }
 
 }  // namespace
@@ -37,57 +59,99 @@ const char *DeclaredEncodingName(ScriptCharset charset) {
     return charset == ScriptCharset::ShiftJis ? "Shift_jis" : "ISO-8859-1";
 }
 
+ScriptOutput::ScriptOutput(std::size_t capacity) {
+    capacity = std::max<std::size_t>(capacity, 64);
+    buffer_ = std::make_unique_for_overwrite<char[]>(capacity);
+    next_ = buffer_.get();
+    end_ = next_ + capacity;
+}
+
+void ScriptOutput::grow(std::size_t n) {
+    const std::size_t used = size();
+    const std::size_t capacity = std::max((used + n) * 2, static_cast<std::size_t>(end_ - buffer_.get()) * 2);
+    std::unique_ptr<char[]> grown = std::make_unique_for_overwrite<char[]>(capacity);
+    std::memcpy(grown.get(), buffer_.get(), used);
+    buffer_ = std::move(grown);
+    next_ = buffer_.get() + used;
+    end_ = buffer_.get() + capacity;
+}
+
 ScriptEncoder::ScriptEncoder(ScriptCharset charset) : charset_(charset) {
-    if (charset_ != ScriptCharset::ShiftJis || !xercesc::XMLPlatformUtils::fgTransService) return;
-    xercesc::XMLTransService::Codes code = xercesc::XMLTransService::Ok;
-    try {
-        transcoder_.reset(xercesc::XMLPlatformUtils::fgTransService->makeNewTranscoderFor(
-            DeclaredEncodingName(charset_), code, 64));
-    } catch (const xercesc::XMLException &) {
-        transcoder_.reset();
+    if (charset_ == ScriptCharset::ShiftJis && xercesc::XMLPlatformUtils::fgTransService) {
+        xercesc::XMLTransService::Codes code = xercesc::XMLTransService::Ok;
+        try {
+            transcoder_.reset(xercesc::XMLPlatformUtils::fgTransService->makeNewTranscoderFor(
+                DeclaredEncodingName(charset_), code, 64));
+        } catch (const xercesc::XMLException &) {
+            transcoder_.reset();
+        }
+        if (code != xercesc::XMLTransService::Ok) transcoder_.reset();
     }
-    if (code != xercesc::XMLTransService::Ok) transcoder_.reset();
+    for (unsigned c = 0; c < 0x100; ++c) {
+        if (charset_ == ScriptCharset::Latin1) {
+            plain_[c] = PlainLatin1(c);
+        } else if (c < 0x80 && IsXmlChar(c)) {
+            // Shift_JIS writes most of ASCII as it is; which characters it
+            // does is the transcoder's to say.
+            std::string bytes;
+            plain_[c] = encodeExactly(static_cast<char16_t>(c), bytes) && bytes.size() == 1 &&
+                        static_cast<unsigned char>(bytes[0]) == c;
+        }
+        plainUnescaped_[c] = plain_[c] && !EscapeFor(static_cast<char16_t>(c));
+    }
 }
 
 ScriptEncoder::~ScriptEncoder() = default;
 
-void ScriptEncoder::appendAscii(std::string &out, std::string_view text) {
-    // In ISO-8859-1 printable ASCII is written as it is, all in one piece.
-    if (charset_ == ScriptCharset::Latin1) {
-        bool plain = true;
-        for (char c : text) plain &= PlainLatin1(static_cast<unsigned char>(c));
-        if (plain) {
-            out.append(text);
-            return;
-        }
+void ScriptEncoder::appendAscii(ScriptOutput &out, std::string_view text) {
+    std::size_t i = 0;
+    while (i < text.size()) {
+        // The run of characters written as they are, in one piece.
+        const std::size_t start = i;
+        while (i < text.size() && plain_[static_cast<unsigned char>(text[i])]) ++i;
+        out.append(text.substr(start, i - start));
+        if (i < text.size()) appendCodePoint(out, static_cast<unsigned char>(text[i++]));
     }
-    for (char c : text) appendCodePoint(out, static_cast<unsigned char>(c));
 }
 
-void ScriptEncoder::append(std::string &out, std::u16string_view text) {
-    std::size_t i = 0;
-    if (charset_ == ScriptCharset::Latin1) {
-        // The run of characters that ISO-8859-1 writes as one byte each.
-        while (i < text.size() && PlainLatin1(text[i])) ++i;
-        const std::size_t start = out.size();
-        out.resize(start + i);
-        for (std::size_t k = 0; k < i; ++k) out[start + k] = static_cast<char>(text[k]);
-    }
-    for (; i < text.size(); ++i) {
-        char32_t c = text[i];
-        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
-            text[i + 1] <= 0xDFFF) {
-            c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
-            ++i;
+void ScriptEncoder::append(ScriptOutput &out, std::u16string_view text) {
+    appendText<false>(out, text);
+}
+
+void ScriptEncoder::appendEscaped(ScriptOutput &out, std::u16string_view text) {
+    appendText<true>(out, text);
+}
+
+template <bool kEscape>
+void ScriptEncoder::appendText(ScriptOutput &out, std::u16string_view text) {
+    const std::array<bool, 256> &plain = kEscape ? plainUnescaped_ : plain_;
+    const char16_t *p = text.data();
+    const char16_t *const end = p + text.size();
+    while (p < end) {
+        // The run of characters written as one byte of the same value.
+        char *const start = out.room(static_cast<std::size_t>(end - p));
+        char *d = start;
+        while (p < end && *p < 0x100 && plain[*p]) *d++ = static_cast<char>(*p++);
+        out.advance(static_cast<std::size_t>(d - start));
+        if (p == end) break;
+        char32_t c = *p++;
+        if (kEscape) {
+            if (const char *reference = EscapeFor(static_cast<char16_t>(c))) {
+                // Entity references are ASCII, written as every other ASCII text.
+                appendAscii(out, reference);
+                continue;
+            }
         }
+        if (c >= 0xD800 && c <= 0xDBFF && p < end && *p >= 0xDC00 && *p <= 0xDFFF)
+            c = 0x10000 + ((c - 0xD800) << 10) + (*p++ - 0xDC00);
         appendCodePoint(out, c);
     }
 }
 
-void ScriptEncoder::appendCodePoint(std::string &out, char32_t c) {
+void ScriptEncoder::appendCodePoint(ScriptOutput &out, char32_t c) {
     if (!IsXmlChar(c)) c = kReplacement;
     if (charset_ == ScriptCharset::Latin1) {
-        if (c < 0x100) out.push_back(static_cast<char>(c));
+        if (c < 0x100) out.push(static_cast<char>(c));
         else AppendReference(out, c);
         return;
     }
@@ -104,7 +168,7 @@ void ScriptEncoder::appendCodePoint(std::string &out, char32_t c) {
         cached = cache_.emplace(unit, std::move(bytes)).first;
     }
     if (cached->second.empty()) AppendReference(out, c);
-    else out += cached->second;
+    else out.append(cached->second);
 }
 
 // The bytes of one character, accepted only when decoding them gives the

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 
 namespace lxniccfg {
 namespace {
@@ -33,7 +34,13 @@ std::span<const std::u16string_view> NicPropertyNames() { return kNicPropertyNam
 std::span<const std::u16string_view> VlanPropertyNames() { return kVlanPropertyNames; }
 
 bool IsListed(std::span<const std::u16string_view> names, std::u16string_view id) {
-    return std::find(names.begin(), names.end(), id) != names.end();
+    // Most ids differ from a listed name in length; only names of the same
+    // length are compared.
+    const std::size_t size = id.size();
+    for (const std::u16string_view &name : names)
+        if (name.size() == size && std::memcmp(name.data(), id.data(), size * sizeof(char16_t)) == 0)
+            return true;
+    return false;
 }
 
 const char *StatusText(uint32_t status, bool inactiveTeamMember) {
@@ -50,25 +57,6 @@ const char *StatusText(uint32_t status, bool inactiveTeamMember) {
     case 5: return "Disabled";
     default: return "Unknown";
     }
-}
-
-std::u16string EscapeText(std::u16string_view text) {
-    std::u16string out;
-    out.reserve(text.size());
-    for (char16_t c : text) {
-        switch (c) {
-        case u'&': out += u"&amp;"; break;
-        case u'<': out += u"&lt;"; break;
-        case u'>': out += u"&gt;"; break;
-        case u'\'': out += u"&apos;"; break;
-        case u'"': out += u"&quot;"; break;
-        case u'\t': out += u"&#9;"; break;
-        case u'\n': out += u"&#10;"; break;
-        case u'\r': out += u"&#13;"; break;
-        default: out.push_back(c);
-        }
-    }
-    return out;
 }
 
 std::u16string CommentText(std::u16string_view text) {

@@ -1,6 +1,6 @@
 // The fixed vocabulary of the teamingconfig script file: which property ids
-// the short form keeps, the NIC status texts, and how texts are escaped and
-// compound values split.
+// the short form keeps, the NIC status texts, how comment texts are written
+// and compound values split.
 #pragma once
 
 #include <cstdint>
@@ -25,12 +25,6 @@ bool IsListed(std::span<const std::u16string_view> names, std::u16string_view id
 // Active and Degraded taken as their "Not Active" forms for a team member
 // that is not active in its team.
 const char *StatusText(uint32_t status, bool inactiveTeamMember);
-
-// An attribute value as written between apostrophes: the five markup
-// characters become entity references, and tab, line feed and carriage
-// return become character references so that the parser's attribute
-// normalisation does not turn them into blanks.
-std::u16string EscapeText(std::u16string_view text);
 
 // A text as written inside a comment: "--" may not appear there, so a blank
 // is put between every two adjacent hyphens.

@@ -1,5 +1,7 @@
 #include "script/script_writer.h"
 
+#include <array>
+#include <charconv>
 #include <string_view>
 
 #include "definitions/xml_parser.h"
@@ -10,30 +12,36 @@
 namespace lxniccfg {
 namespace {
 
-constexpr std::string_view kScriptVersion = "3.1";
-constexpr std::string_view kNicIndent = "    ";
-constexpr std::string_view kVlanIndent = "           ";
-constexpr std::string_view kNicSectionPrefix = "";
-constexpr std::string_view kVlanSectionPrefix = "     ";
+// A piece of markup, written byte for byte: printable ASCII and line feeds,
+// without the two characters (backslash and tilde) that Shift_JIS variants
+// write differently. Checked when the program is compiled.
+class Markup {
+public:
+    template <std::size_t N>
+    consteval Markup(const char (&text)[N]) : text_(text, N - 1) {
+        for (std::size_t i = 0; i + 1 < N; ++i) {
+            const char c = text[i];
+            if (c != '\n' && (c < 0x20 || c > 0x7E || c == '\\' || c == '~'))
+                throw "markup must be plain ASCII";
+        }
+    }
+    std::string_view text() const { return text_; }
+
+private:
+    std::string_view text_;
+};
+
+constexpr Markup kScriptVersion = "3.1";
+constexpr Markup kNicIndent = "    ";
+constexpr Markup kVlanIndent = "           ";
+constexpr Markup kNicSectionPrefix = "";
+constexpr Markup kVlanSectionPrefix = "     ";
 
 std::u16string_view View(const lx_wchar *text) {
     return text ? std::u16string_view(text) : std::u16string_view();
 }
 
 bool HasText(const lx_wchar *text) { return text && *text; }
-
-// Whether EscapeText would change the text.
-bool NeedsEscaping(std::u16string_view text) {
-    for (char16_t c : text) {
-        switch (c) {
-        case u'&': case u'<': case u'>': case u'\'': case u'"': case u'\t': case u'\n': case u'\r':
-            return true;
-        default:
-            break;
-        }
-    }
-    return false;
-}
 
 // An entry that can be written at all: one with both an id and a value.
 bool Writable(const PanelEntry &e) { return e.id && e.value; }
@@ -49,83 +57,119 @@ enum class ListKind { Nic, Team, Vlan };
 
 class ScriptWriter {
 public:
-    explicit ScriptWriter(const ScriptOptions &options)
+    ScriptWriter(const ScriptOptions &options, ScriptOutput &out)
         : options_(options), encoder_(options.charset),
-          prefix_(options.fullDetail ? "    " : ""), japanese_(platform::japaneseMessages()) {}
+          prefix_(options.fullDetail ? Markup("    ") : Markup("")),
+          japanese_(platform::japaneseMessages()), out_(out) {}
 
-    std::string compose(const TeamEntry *teams, const AdapterEntry *adapters) {
-        ascii("<?xml version=\"1.0\" encoding=\"");
+    void compose(const TeamEntry *teams, const AdapterEntry *adapters) {
+        markup("<?xml version=\"1.0\" encoding=\"");
         ascii(DeclaredEncodingName(options_.charset));
-        ascii("\"?>\n\n<teamingconfig>\n\n");
+        markup("\"?>\n\n<teamingconfig>\n\n");
         resource(kTextHeaderComment);
         versionBlock();
         for (const AdapterEntry *nic = adapters; nic; nic = nic->next) nicBlock(*nic);
         int number = 0;
         for (const TeamEntry *team = teams; team; team = team->next)
             if (!team->isDeleted) teamBlock(*team, ++number);
-        ascii("</teamingconfig>\n");
-        return std::move(out_);
+        markup("</teamingconfig>\n");
     }
 
 private:
     // --- output primitives -------------------------------------------------
 
+    void markup(Markup piece) { out_.append(piece.text()); }
     void ascii(std::string_view text) { encoder_.appendAscii(out_, text); }
     void text(std::u16string_view text) { encoder_.append(out_, text); }
-    void escaped(std::u16string_view raw) {
-        // Most texts hold nothing to escape and are written as they are.
-        if (NeedsEscaping(raw)) text(EscapeText(raw));
-        else text(raw);
+    void escaped(std::u16string_view raw) { encoder_.appendEscaped(out_, raw); }
+    void number(long long n) {
+        char *start = out_.room(24);
+        out_.advance(static_cast<std::size_t>(std::to_chars(start, start + 24, n).ptr - start));
     }
-    void number(long long n) { ascii(std::to_string(n)); }
 
+    // A comment block from the string table; its placeholder (if any) is
+    // filled with the number. Each block is encoded once per document and
+    // kept as the bytes before and after its placeholder.
     void resource(unsigned id, std::optional<long long> arg = std::nullopt) {
-        std::string argText = arg ? std::to_string(*arg) : std::string();
-        std::string formatted = FormatText(LoadString(id, japanese_), {argText});
-        bool asciiOnly = true;
-        for (char c : formatted) asciiOnly &= static_cast<unsigned char>(c) < 0x80;
-        if (asciiOnly) ascii(formatted);
-        else text(fromUtf8(formatted));
+        const EncodedResource &encoded = encodedResource(id);
+        out_.append(encoded.head);
+        if (encoded.hasPlaceholder && arg) number(*arg);
+        out_.append(encoded.tail);
+    }
+
+    struct EncodedResource {
+        bool ready = false;
+        bool hasPlaceholder = false;
+        std::string head, tail;
+    };
+
+    const EncodedResource &encodedResource(unsigned id) {
+        EncodedResource &slot = resources_.at(id);
+        if (slot.ready) return slot;
+        // Formatting the text before and after its first placeholder apart
+        // gives the same text as formatting it whole.
+        std::string_view format = LoadString(id, japanese_);
+        std::size_t at = format.size();
+        for (std::size_t i = 0; i + 1 < format.size(); ++i) {
+            if (format[i] != '%') continue;
+            if (format[i + 1] == 's' || format[i + 1] == 'd') {
+                at = i;
+                break;
+            }
+            if (format[i + 1] == '%') ++i;
+        }
+        slot.hasPlaceholder = at < format.size();
+        slot.head = encodeResourceText(FormatText(format.substr(0, at), {}));
+        slot.tail = slot.hasPlaceholder ? encodeResourceText(FormatText(format.substr(at + 2), {}))
+                                        : std::string();
+        slot.ready = true;
+        return slot;
+    }
+
+    std::string encodeResourceText(const std::string &utf8) {
+        ScriptOutput bytes(utf8.size() * 2);
+        encoder_.append(bytes, fromUtf8(utf8));
+        return bytes.take();
     }
 
     // --- property lines ----------------------------------------------------
 
-    void entryLine(std::string_view indent, std::u16string_view id, std::u16string_view value,
+    void entryLine(Markup indent, std::u16string_view id, std::u16string_view value,
                    const lx_wchar *name = nullptr, const lx_wchar *desc = nullptr) {
-        ascii(prefix_);
-        ascii(indent);
-        ascii("<property id='");
+        markup(prefix_);
+        markup(indent);
+        markup("<property id='");
         escaped(id);
-        ascii("' value='");
+        markup("' value='");
         escaped(value);
-        ascii("'");
+        markup("'");
         if (options_.fullDetail && HasText(name)) {
-            ascii(" name='");
+            markup(" name='");
             escaped(View(name));
-            ascii("' ");
+            markup("' ");
         }
         if (options_.fullDetail && HasText(desc)) {
-            ascii(" desc='");
+            markup(" desc='");
             escaped(View(desc));
-            ascii("' ");
+            markup("' ");
         }
-        ascii("/>\n");
+        markup("/>\n");
     }
 
     // One entry: a line of its own, or one line per key=value piece of a
     // compound value. withParts adds the display name and hint in the full
     // form.
-    void entry(const PanelEntry &e, std::string_view indent, bool withParts = true) {
+    void entry(const PanelEntry &e, Markup indent, bool withParts = true) {
         if (!Writable(e)) return;
         if (e.compound) {
             for (auto [key, value] : SplitCompound(View(e.value))) {
-                ascii(prefix_);
-                ascii(indent);
-                ascii("<property id='");
+                markup(prefix_);
+                markup(indent);
+                markup("<property id='");
                 escaped(key);
-                ascii("' value='");
+                markup("' value='");
                 escaped(value);
-                ascii("' />\n");
+                markup("' />\n");
             }
             return;
         }
@@ -133,25 +177,25 @@ private:
         else entryLine(indent, View(e.id), View(e.value));
     }
 
-    void fixedEmpty(std::string_view id) {
-        ascii("    <property id='");
-        ascii(id);
-        ascii("' value='' />\n");
+    void fixedEmpty(Markup id) {
+        markup("    <property id='");
+        markup(id);
+        markup("' value='' />\n");
     }
 
     void commented(const PanelEntry *e) {
         if (!e) return;
-        ascii("  <!-- <property id='");
+        markup("  <!-- <property id='");
         text(CommentText(View(e->id)));
-        ascii("' value='");
+        markup("' value='");
         text(CommentText(View(e->value)));
-        ascii("' -->\n");
+        markup("' -->\n");
     }
 
     // The first entry with the id, written without name and desc, also when
     // its value is empty. Returns it, or nullptr when the list has none.
     const PanelEntry *named(const PanelEntry *list, std::u16string_view id,
-                            std::string_view indent = kNicIndent) {
+                            Markup indent = kNicIndent) {
         const PanelEntry *e = FindEntry(list, id);
         if (e) entry(*e, indent, false);
         return e;
@@ -165,7 +209,7 @@ private:
         std::span<const std::u16string_view> names = kind == ListKind::Nic    ? NicPropertyNames()
                                                      : kind == ListKind::Team ? TeamPropertyNames()
                                                                               : VlanPropertyNames();
-        std::string_view indent = kind == ListKind::Vlan ? kVlanIndent : kNicIndent;
+        Markup indent = kind == ListKind::Vlan ? kVlanIndent : kNicIndent;
         for (const PanelEntry *e = head; e; e = e->next) {
             if (!Writable(*e)) continue;
             if (!options_.fullDetail && !IsListed(names, View(e->id))) continue;
@@ -189,42 +233,42 @@ private:
     }
 
     template <class Body>
-    void section(std::string_view name, Body &&body, std::string_view sectionPrefix = kNicSectionPrefix) {
-        ascii(sectionPrefix);
-        ascii("    <");
-        ascii(name);
-        ascii(">\n");
+    void section(Markup name, Body &&body, Markup sectionPrefix = kNicSectionPrefix) {
+        markup(sectionPrefix);
+        markup("    <");
+        markup(name);
+        markup(">\n");
         body();
-        ascii(sectionPrefix);
-        ascii("    </");
-        ascii(name);
-        ascii(">\n");
+        markup(sectionPrefix);
+        markup("    </");
+        markup(name);
+        markup(">\n");
     }
 
     // --- blocks ------------------------------------------------------------
 
     void versionBlock() {
         if (!options_.utilityVersion) {
-            ascii("<!-- ERROR : Utility Version Not found -->");
+            markup("<!-- ERROR : Utility Version Not found -->");
             return;
         }
         resource(kTextVersionBanner);
-        ascii("  <version UtilityVersion='");
+        markup("  <version UtilityVersion='");
         escaped(fromUtf8(*options_.utilityVersion));
-        ascii("' ScriptVersion='");
-        ascii(kScriptVersion);
-        ascii("'/>\n\n");
+        markup("' ScriptVersion='");
+        markup(kScriptVersion);
+        markup("'/>\n\n");
     }
 
     void nicBlock(const AdapterEntry &nic) {
         if (nic.number == 1) resource(kTextAdapterBanner);
         resource(kTextNicComment, nic.number);
         if (options_.addressComments) commented(FindEntry(nic.informationList, u"CurrentAddress"));
-        ascii("  <nic>\n");
+        markup("  <nic>\n");
         if (options_.fullDetail) fullNicBody(nic);
         else shortNicBody(nic);
         vlanBlocks(nic.vlans);
-        ascii("  </nic>\n\n");
+        markup("  </nic>\n\n");
     }
 
     void shortNicBody(const AdapterEntry &nic) {
@@ -280,9 +324,9 @@ private:
         section("info", [&] {
             list(nic.informationList, ListKind::Nic);
             if (nic.name) entryLine(kNicIndent, u"nic_name", View(nic.name));
-            ascii("        <property id='nic_status' value='");
+            markup("        <property id='nic_status' value='");
             ascii(StatusText(nic.status, nic.teamHandle != 0 && nic.activeInTeam == 0));
-            ascii("' />\n");
+            markup("' />\n");
         });
         if (nic.connectionInfoList)
             section("ConnectionInfo", [&] { list(nic.connectionInfoList, ListKind::Nic); });
@@ -296,25 +340,25 @@ private:
         if (teamNumber == 1) resource(kTextTeamBanner);
         resource(kTextTeamComment, teamNumber);
         if (options_.addressComments) commented(FindEntry(team.settingsList, u"TeamNetworkAddress"));
-        ascii("  <team relnics='");
+        markup("  <team relnics='");
         bool first = true;
         for (const TeamMemberLink *m = team.members; m; m = m->next) {
             if (m->isRemoved || !m->adapter) continue;
-            if (!first) ascii(" ");
+            if (!first) markup(" ");
             number(m->adapter->number);
             first = false;
         }
-        ascii("'>\n");
+        markup("'>\n");
         if (options_.fullDetail) fullTeamBody(team);
         else shortTeamBody(team);
         vlanBlocks(team.vlans);
-        ascii("  </team>\n\n");
+        markup("  </team>\n\n");
     }
 
     void shortTeamBody(const TeamEntry &team) {
         list(team.controlsList, ListKind::Team, &team);
         list(team.settingsList, ListKind::Team, &team);
-        ascii("    <property id='TeamNetworkAddress' value='' />\n");
+        markup("    <property id='TeamNetworkAddress' value='' />\n");
         named(team.advancedList, u"TOEEnabled");
         named(team.advancedList, u"RSSEnabled");
         list(team.redundancyList, ListKind::Team, &team);
@@ -355,9 +399,9 @@ private:
             section("info", [&] {
                 list(team.informationList1, ListKind::Team, &team);
                 list(team.informationList2, ListKind::Team, &team);
-                ascii("    <property id='MgtMode' value='");
+                markup("    <property id='MgtMode' value='");
                 number(options_.managementMode == 1 ? 1 : 0);
-                ascii("' />\n");
+                markup("' />\n");
             });
         }
         if (team.connectionInfoList)
@@ -374,7 +418,7 @@ private:
         int vlanNumber = 0;
         for (const VlanEntry *vlan = vlans; vlan; vlan = vlan->next) {
             resource(kTextVlanComment, ++vlanNumber);
-            ascii("    <vlan>\n");
+            markup("    <vlan>\n");
             if (options_.fullDetail) {
                 section("IdentificationInfo", [&] { list(vlan->identificationList, ListKind::Vlan); },
                         kVlanSectionPrefix);
@@ -387,22 +431,33 @@ private:
             } else {
                 list(vlan->identificationList, ListKind::Vlan);
             }
-            ascii("    </vlan>\n");
+            markup("    </vlan>\n");
         }
     }
 
     const ScriptOptions &options_;
     ScriptEncoder encoder_;
-    std::string_view prefix_;
+    Markup prefix_;
     bool japanese_;  // the comment blocks come from the Japanese table
-    std::string out_;
+    ScriptOutput &out_;
+    std::array<EncodedResource, 32> resources_;  // by string id
 };
 
 }  // namespace
 
+// Room for a script of a few hundred adapters without growing.
+constexpr std::size_t kScriptCapacity = 512 * 1024;
+
+void ComposeScript(const TeamEntry *teams, const AdapterEntry *adapters,
+                   const ScriptOptions &options, ScriptOutput &out) {
+    ScriptWriter(options, out).compose(teams, adapters);
+}
+
 std::string ComposeScript(const TeamEntry *teams, const AdapterEntry *adapters,
                           const ScriptOptions &options) {
-    return ScriptWriter(options).compose(teams, adapters);
+    ScriptOutput out(kScriptCapacity);
+    ComposeScript(teams, adapters, options, out);
+    return out.take();
 }
 
 uint32_t WriteScriptFile(const TeamEntry *teams, const AdapterEntry *adapters,
@@ -420,15 +475,15 @@ uint32_t WriteScriptFile(const TeamEntry *teams, const AdapterEntry *adapters,
 
     // The Shift_JIS transcoder belongs to the XML library, which is kept
     // initialised while the document is composed (also before InitXml).
-    std::string document;
+    ScriptOutput document(kScriptCapacity);
     {
         XmlLibrarySession session;
-        document = ComposeScript(teams, adapters, options);
+        ComposeScript(teams, adapters, options, document);
     }
 
     platform::AtomicOutputFile file;
     if (!file.open(path.narrowText())) return 1;
-    file.write(document);
+    file.write(document.view());
     return file.commit() ? 0 : 1;
 }
 

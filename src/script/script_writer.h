@@ -25,6 +25,9 @@ struct ScriptOptions {
 // library must be initialised.
 std::string ComposeScript(const TeamEntry *teams, const AdapterEntry *adapters,
                           const ScriptOptions &options);
+// The same, appending the bytes to out.
+void ComposeScript(const TeamEntry *teams, const AdapterEntry *adapters,
+                   const ScriptOptions &options, ScriptOutput &out);
 
 // Writes the document to path with the options the environment gives
 // (encoding, utility version, management mode). 0 when the whole file was

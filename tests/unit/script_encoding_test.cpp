@@ -23,11 +23,13 @@ std::u16string EveryCharacter() {
 // The attribute value the parser delivers for a document holding text.
 std::u16string ReadBack(ScriptCharset charset, std::u16string_view text) {
     ScriptEncoder encoder(charset);
-    std::string doc = "<?xml version=\"1.0\" encoding=\"";
-    doc += DeclaredEncodingName(charset);
-    doc += "\"?><a v='";
-    encoder.append(doc, EscapeText(text));
-    doc += "'/>";
+    ScriptOutput out;
+    out.append("<?xml version=\"1.0\" encoding=\"");
+    out.append(DeclaredEncodingName(charset));
+    out.append("\"?><a v='");
+    encoder.appendEscaped(out, text);
+    out.append("'/>");
+    std::string doc = out.take();
     ElementList elements;
     ParseXmlBuffer(doc.data(), doc.size(), elements);
     return elements[0].attributes[0].value.wideText();
@@ -54,9 +56,9 @@ INSTANTIATE_TEST_SUITE_P(Charsets, ScriptEncodingExact,
 TEST(ScriptEncoding, ShiftJisWritesWhatItHoldsAsBytes) {
     XmlLibrarySession session;
     ScriptEncoder encoder(ScriptCharset::ShiftJis);
-    std::string out;
+    ScriptOutput out;
     encoder.append(out, u"A\u65E5\uFF71\u00E9");  // ASCII, kanji, half-width katakana, é
-    EXPECT_EQ(out, "A\x93\xFA\xB1&#233;");
+    EXPECT_EQ(out.take(), "A\x93\xFA\xB1&#233;");
 }
 
 TEST(ScriptFormat, CompoundValuesSplitAtTheFirstEquals) {
