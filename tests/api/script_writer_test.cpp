@@ -391,6 +391,24 @@ TEST_F(ScriptWriter, ReplacesAFileOnlyWhenTheWholeDocumentWasWritten) {
     EXPECT_EQ(names, (std::vector<std::string>{"config.xml", "ro.xml", "sub"}));
 }
 
+TEST_F(ScriptWriter, AReplacedFileKeepsItsPermissionsAndANewOneFollowsTheUmask) {
+    Records r;
+    r.nic(1);
+    std::string kept = dir.write("kept.xml", "earlier");
+    chmod(kept.c_str(), 0600);
+    std::u16string keptPath = path("kept.xml");
+    std::u16string freshPath = path("fresh.xml");
+    const mode_t mask = umask(027);
+    EXPECT_EQ(WriteXmlScriptFile(r.teams, r.nics, keptPath.c_str(), 0, 0), 0u);
+    EXPECT_EQ(WriteXmlScriptFile(r.teams, r.nics, freshPath.c_str(), 0, 0), 0u);
+    umask(mask);
+    struct stat st{};
+    ASSERT_EQ(stat(kept.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+    ASSERT_EQ(stat((dir.path() + "/fresh.xml").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0640u);  // 0666 less the umask 027
+}
+
 TEST_F(ScriptWriter, WorksAfterCloseXml) {
     CloseXml(0);
     Records r;

@@ -2,6 +2,7 @@
 #include "platform/platform.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <cerrno>
 #include <climits>
@@ -95,7 +96,8 @@ bool AtomicOutputFile::open(const std::string &path) {
     failed_ = false;
     if (path.empty()) return false;
     struct stat st;
-    if (::stat(path.c_str(), &st) == 0) {
+    const bool replacing = ::stat(path.c_str(), &st) == 0;
+    if (replacing) {
         // Only a regular file that we may write is replaced.
         if (!S_ISREG(st.st_mode) || ::access(path.c_str(), W_OK) != 0) return false;
         // A file without any write permission is read-only for every user,
@@ -103,13 +105,19 @@ bool AtomicOutputFile::open(const std::string &path) {
         if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) return false;
     }
     target_ = path;
-    std::string pattern = path + ".tmpXXXXXX";
-    fd_ = ::mkstemp(pattern.data());
+    // The temporary file is created as any new file is (0666 less the
+    // umask, which is never changed: that would race with other threads);
+    // a file it replaces keeps its permissions.
+    static std::atomic<unsigned> counter{0};
+    for (int attempt = 0; attempt < 100 && fd_ < 0; ++attempt) {
+        std::string name = path + ".tmp" + std::to_string(::getpid()) + "." +
+                           std::to_string(counter.fetch_add(1, std::memory_order_relaxed));
+        fd_ = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd_ >= 0) temp_ = std::move(name);
+        else if (errno != EEXIST) return false;
+    }
     if (fd_ < 0) return false;
-    temp_ = pattern;
-    mode_t mask = ::umask(0);
-    ::umask(mask);
-    ::fchmod(fd_, 0666 & ~mask);
+    if (replacing) ::fchmod(fd_, st.st_mode & 0777);
     return true;
 }
 
