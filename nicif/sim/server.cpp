@@ -116,8 +116,39 @@ void Server::reproject() {
     staged_ = std::move(kept);
 }
 
+uint32_t Server::refresh() {
+    LoadResult fresh = LoadState(path_);
+    if (!fresh.ok) {
+        std::fprintf(stderr, "lxnicif: the changes were not committed: the state file %s is now refused: %s\n",
+                     path_.c_str(), fresh.problem.c_str());
+        return kStateFileError;
+    }
+    if (StateToText(fresh.state) == StateToText(committed_)) return kOk;
+    // Another process committed since this one read the file: the staged
+    // changes now apply on top of what it committed.
+    committed_ = std::move(fresh.state);
+    const std::size_t staged = staged_.size();
+    reproject();
+    if (staged_.size() == staged) return kOk;
+    std::fprintf(stderr,
+                 "lxnicif: another process changed the server; %zu staged change(s) no longer "
+                 "apply to it and were dropped\n",
+                 staged - staged_.size());
+    return kImpossible;
+}
+
 uint32_t Server::commit(Handle h, bool dryRun) {
     if (h != 0 && !known(h)) return kUnknownHandle;
+    // Other processes may share the state file: a commit holds the file's
+    // lock from reading it to saving it, and applies to what it holds then.
+    StateFileLock lock;
+    if (!dryRun && !path_.empty()) {
+        if (std::string problem = lock.acquire(path_); !problem.empty()) {
+            std::fprintf(stderr, "lxnicif: the changes were not committed: %s\n", problem.c_str());
+            return kStateFileError;
+        }
+        if (uint32_t code = refresh(); code != kOk) return code;
+    }
     std::set<Handle> scope;
     if (h != 0) scope = scopeOf(h);
     State next = committed_;

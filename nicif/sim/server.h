@@ -38,6 +38,7 @@ private:
     std::set<Handle> scopeOf(Handle h) const;
     bool known(Handle h) const;
     void reproject();
+    uint32_t refresh();
 
     enum class Loaded { No, Yes, Refused } loaded_ = Loaded::No;
     std::string path_;

@@ -1,6 +1,7 @@
 #include "state_file.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 #include <array>
@@ -356,15 +357,40 @@ LoadResult LoadState(const std::string &path) {
 
 std::string StateToText(const State &state) { return ToJson(state).dump(2) + "\n"; }
 
-std::string SaveState(const std::string &path, const State &state) {
-    if (path.empty())
-        return "no state file path: set LXNICIF_STATE, XDG_STATE_HOME or HOME";
+namespace {
+
+// Creates the directory of the state file when needed; empty on success.
+std::string PrepareDirectory(const std::string &path) {
+    if (path.empty()) return "no state file path: set LXNICIF_STATE, XDG_STATE_HOME or HOME";
     std::filesystem::path target(path);
     std::error_code ec;
     if (target.has_parent_path()) {
         std::filesystem::create_directories(target.parent_path(), ec);
         if (ec) return "cannot create " + target.parent_path().string() + ": " + ec.message();
     }
+    return {};
+}
+
+}  // namespace
+
+StateFileLock::~StateFileLock() {
+    if (fd_ >= 0) ::close(fd_);  // closing releases the lock
+}
+
+std::string StateFileLock::acquire(const std::string &path) {
+    if (std::string problem = PrepareDirectory(path); !problem.empty()) return problem;
+    const std::string lockPath = path + ".lock";
+    fd_ = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+    if (fd_ < 0) return "cannot open " + lockPath + ": " + std::strerror(errno);
+    while (::flock(fd_, LOCK_EX) != 0) {
+        if (errno == EINTR) continue;
+        return "cannot lock " + lockPath + ": " + std::strerror(errno);
+    }
+    return {};
+}
+
+std::string SaveState(const std::string &path, const State &state) {
+    if (std::string problem = PrepareDirectory(path); !problem.empty()) return problem;
     std::string text = StateToText(state);
     std::string temporary = path + ".tmp-" + std::to_string(::getpid());
     int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);

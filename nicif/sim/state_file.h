@@ -40,4 +40,22 @@ std::string StateToText(const State &state);
 // went wrong (the file at path is then unchanged).
 std::string SaveState(const std::string &path, const State &state);
 
+// An exclusive lock on the state file among processes, held from reading the
+// file to saving it so that no commit undoes another process's. It is an
+// flock on "<file>.lock" beside the file (the file itself is replaced by
+// every save, so it cannot carry the lock); the lock file is kept.
+class StateFileLock {
+public:
+    StateFileLock() = default;
+    ~StateFileLock();
+    StateFileLock(const StateFileLock &) = delete;
+    StateFileLock &operator=(const StateFileLock &) = delete;
+
+    // Waits for the lock; empty on success, otherwise what went wrong.
+    std::string acquire(const std::string &path);
+
+private:
+    int fd_ = -1;
+};
+
 }  // namespace lxnicsim
