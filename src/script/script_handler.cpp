@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <new>
 
 #include <xercesc/sax/AttributeList.hpp>
 

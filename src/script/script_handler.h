@@ -9,8 +9,8 @@
 
 #include <cstdint>
 #include <initializer_list>
-#include <string>
 #include <memory>
+#include <string>
 #include <string_view>
 
 #include "definitions/hardened_handler.h"
