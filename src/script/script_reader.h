@@ -8,7 +8,6 @@
 #include <string>
 #include <string_view>
 
-#include "definitions/xml_element.h"
 #include "lxniccfg.h"
 #include "util/dual_string.h"
 
@@ -25,11 +24,6 @@ uint32_t ReadScriptFile(const DualString &path, ScriptConfig **config, std::stri
 // The same for a document held in memory; systemId names it in parse errors.
 uint32_t ReadScriptBuffer(const char *data, std::size_t size, std::string_view systemId,
                           ScriptConfig **config, std::string *message);
-
-// Builds the tree from a parsed document's elements: 0 with *config set, or
-// 100 with *message set and nothing allocated.
-uint32_t BuildScriptConfig(const ElementList &elements, ScriptConfig **config,
-                           std::string *message);
 
 // Releases a whole tree as a caller of the C interface does.
 void FreeScriptConfig(ScriptConfig *config);

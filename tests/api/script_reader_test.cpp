@@ -138,6 +138,9 @@ TEST_F(ScriptReader, RejectedDocumentsGiveTheFirstRulesMessage) {
         // A failure after good records releases them too.
         {"<teamingconfig><nic><property id='a' value='b'/></nic><nic><vlan><property/></vlan></nic></teamingconfig>",
          "Two and only two attributes may be specified in property element"},
+        // Only the first broken rule is reported; later elements are not read.
+        {"<teamingconfig><nic><property id='a'/></nic><team/><settings/></teamingconfig>",
+         "Two and only two attributes may be specified in property element"},
     };
     for (const Case &c : cases) {
         ReadResult r = read(c.document);
@@ -156,6 +159,9 @@ TEST_F(ScriptReader, ParserErrorsNameTheFileLineAndColumn) {
         {"<teamingconfig>\n  <nic", "line 2, char 7"},  // cut off in a tag
         {"<teamingconfig>\n<nic><property id='a' id='b'/></nic></teamingconfig>", "line 2, char 26"},
         {"", "line 1, char 1"},
+        // A parse error wins over a rule broken earlier in the document.
+        {"<teamingconfig><settings/><nic><property id='a' value='b'/></nic>\n<team relnics='1'></nic>",
+         "line 2, char 21"},
         // No external entity is loaded, and expansion is bounded.
         {"<!DOCTYPE t [<!ENTITY e SYSTEM 'file:///etc/hostname'>]>\n"
          "<teamingconfig><nic>&e;</nic></teamingconfig>",

@@ -1,0 +1,183 @@
+#include "script/script_handler.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+#include <xercesc/sax/AttributeList.hpp>
+
+#include "adapters/records.h"
+#include "script/script_reader.h"
+#include "script/string_table.h"
+#include "util/dual_string.h"
+
+namespace lxniccfg {
+namespace {
+
+// Thrown by a failed test; carries the formatted message out of the step.
+struct Rejected {
+    std::string message;
+};
+
+[[noreturn]] void Reject(unsigned id, std::initializer_list<std::string_view> args = {}) {
+    throw Rejected{ScriptMessage(id, args)};
+}
+
+// Whether a parser's name is the literal, terminator included; the
+// comparison stops at the first unit that differs.
+template <std::size_t N>
+bool Is(const XMLCh *name, const char16_t (&literal)[N]) {
+    for (std::size_t i = 0; i < N; ++i)
+        if (name[i] != literal[i]) return false;
+    return true;
+}
+
+// A name as it appears in a message.
+std::string Narrow(const XMLCh *name) { return toUtf8(std::u16string_view(name, wideLength(name))); }
+
+// A malloc'ed copy of the parser's text, unit for unit.
+lx_wchar *Copy(const XMLCh *text) {
+    const std::size_t bytes = (wideLength(text) + 1) * sizeof(char16_t);
+    auto *copy = static_cast<lx_wchar *>(std::malloc(bytes));
+    if (!copy) throw std::bad_alloc();
+    std::memcpy(copy, text, bytes);
+    return copy;
+}
+
+// Links a fresh record into the field and moves the field to its next.
+// Linked before it is filled, so that a failure releases it with the tree.
+template <class Record>
+Record *Append(Record **&slot) {
+    Record *record = NewRecord<Record>();
+    *slot = record;
+    slot = &record->next;
+    return record;
+}
+
+}  // namespace
+
+std::string ScriptMessage(unsigned id, std::initializer_list<std::string_view> args) {
+    std::string text = FormatText(LoadString(id), args);
+    CutUtf8(text, kMaxMessageBytes);
+    return text;
+}
+
+void ScriptHandler::ConfigRelease::operator()(ScriptConfig *config) const { FreeScriptConfig(config); }
+
+void ScriptHandler::startElement(const XMLCh *name, xercesc::AttributeList &attributes) {
+    if (rejected_) return;
+    try {
+        step(name, attributes);
+    } catch (Rejected &rejected) {
+        rejected_ = true;
+        message_ = std::move(rejected.message);
+        config_.reset();
+    }
+}
+
+void ScriptHandler::finish() {
+    if (rejected_ || level_ != Level::Root) return;
+    // A document without elements (the parser reports that itself).
+    rejected_ = true;
+    message_ = ScriptMessage(kMsgExpectedTeamingConfig, {""});
+}
+
+uint32_t ScriptHandler::take(ScriptConfig **config, std::string *message) {
+    if (rejected_) {
+        *message = std::move(message_);
+        return 100;
+    }
+    *config = config_.release();
+    return 0;
+}
+
+void ScriptHandler::step(const XMLCh *name, xercesc::AttributeList &attributes) {
+    // An element a level does not own ends it and goes to the level above.
+    switch (level_) {
+    case Level::Root:
+        if (!Is(name, u"teamingconfig")) Reject(kMsgExpectedTeamingConfig, {Narrow(name)});
+        config_.reset(NewRecord<ScriptConfig>());
+        nextNic_ = &config_->nics;
+        nextTeam_ = &config_->teams;
+        level_ = Level::Top;
+        return;
+    case Level::Vlan:
+        if (Is(name, u"property")) {
+            readProperty(*Append(nextVlanProperty_), attributes);
+            return;
+        }
+        level_ = Level::Member;
+        [[fallthrough]];
+    case Level::Member:
+        if (Is(name, u"property")) {
+            readProperty(*Append(nextMemberProperty_), attributes);
+            return;
+        }
+        if (Is(name, u"vlan")) {
+            nextVlanProperty_ = &Append(nextVlan_)->properties;
+            level_ = Level::Vlan;
+            return;
+        }
+        level_ = Level::Top;
+        [[fallthrough]];
+    case Level::Top:
+        if (Is(name, u"version")) {
+            readVersion(attributes);
+        } else if (Is(name, u"nic")) {
+            ScriptNic *nic = Append(nextNic_);
+            nextMemberProperty_ = &nic->properties;
+            nextVlan_ = &nic->vlans;
+            level_ = Level::Member;
+        } else if (Is(name, u"team")) {
+            ScriptTeam *team = Append(nextTeam_);
+            readTeam(*team, attributes);
+            nextMemberProperty_ = &team->properties;
+            nextVlan_ = &team->vlans;
+            level_ = Level::Member;
+        } else {
+            Reject(kMsgUnexpectedElement, {Narrow(name)});
+        }
+        return;
+    }
+}
+
+void ScriptHandler::readVersion(xercesc::AttributeList &attributes) {
+    // A later version element replaces the texts of an earlier one.
+    if (!config_->version) config_->version = NewRecord<ScriptVersionInfo>();
+    ScriptVersionInfo &version = *config_->version;
+    // Values are taken by position; a missing one is the empty text.
+    const XMLSize_t count = attributes.getLength();
+    auto valueAt = [&](XMLSize_t i) {
+        const XMLCh *value = i < count ? attributes.getValue(i) : nullptr;
+        return Copy(value ? value : u"");
+    };
+    SetText(version.utilityVersion, valueAt(0));
+    SetText(version.scriptVersion, valueAt(1));
+}
+
+void ScriptHandler::readTeam(ScriptTeam &team, xercesc::AttributeList &attributes) {
+    if (attributes.getLength() != 1) Reject(kMsgTeamAttributeCount);
+    const XMLCh *name = attributes.getName(0);
+    if (!Is(name, u"relnics")) Reject(kMsgTeamInvalidAttribute, {Narrow(name)});
+    const XMLCh *value = attributes.getValue(XMLSize_t{0});
+    if (!value) Reject(kMsgTeamNoValue, {Narrow(name)});
+    team.relnics = Copy(value);
+}
+
+void ScriptHandler::readProperty(ScriptProperty &property, xercesc::AttributeList &attributes) {
+    const XMLSize_t count = attributes.getLength();
+    if (count != 2) Reject(kMsgPropertyAttributeCount);
+    for (XMLSize_t i = 0; i < count; ++i) {
+        const XMLCh *name = attributes.getName(i);
+        lx_wchar **field = Is(name, u"id")      ? &property.id
+                           : Is(name, u"value") ? &property.value
+                                                : nullptr;
+        if (!field) Reject(kMsgPropertyInvalidAttribute, {Narrow(name)});
+        const XMLCh *value = attributes.getValue(i);
+        if (!value) Reject(kMsgPropertyNoValue, {Narrow(name)});
+        SetText(*field, Copy(value));
+    }
+    if (!property.id || !property.value) Reject(kMsgPropertyDuplicateAttribute);
+}
+
+}  // namespace lxniccfg
