@@ -33,7 +33,18 @@ void NicDefinition::finish() {
 const DualString *NicDefinition::findEnumValue(const DualString &propertyId,
                                                const DualString &raw) const {
     if (propertyId.isNone()) return nullptr;
-    auto it = enumerationsById_.find(propertyId.narrowText());
+    return findEnumValueOf(propertyId.narrowText(), raw);
+}
+
+const DualString *NicDefinition::findEnumValue(const CompactText &propertyId,
+                                               const DualString &raw) const {
+    if (propertyId.isNone()) return nullptr;
+    return findEnumValueOf(propertyId.narrowText(), raw);
+}
+
+const DualString *NicDefinition::findEnumValueOf(std::string_view propertyId,
+                                                 const DualString &raw) const {
+    auto it = enumerationsById_.find(propertyId);
     if (it == enumerationsById_.end()) return nullptr;
     for (std::size_t e : it->second)
         for (const EnumItem &item : enumerations_[e].items)
@@ -44,7 +55,18 @@ const DualString *NicDefinition::findEnumValue(const DualString &propertyId,
 const DualString *NicDefinition::findEnumId(const DualString &propertyId,
                                             const DualString &shown) const {
     if (propertyId.isNone()) return nullptr;
-    auto it = enumerationsById_.find(propertyId.narrowText());
+    return findEnumIdOf(propertyId.narrowText(), shown);
+}
+
+const DualString *NicDefinition::findEnumId(const CompactText &propertyId,
+                                            const DualString &shown) const {
+    if (propertyId.isNone()) return nullptr;
+    return findEnumIdOf(propertyId.narrowText(), shown);
+}
+
+const DualString *NicDefinition::findEnumIdOf(std::string_view propertyId,
+                                              const DualString &shown) const {
+    auto it = enumerationsById_.find(propertyId);
     if (it == enumerationsById_.end()) return nullptr;
     for (std::size_t e : it->second)
         for (const EnumItem &item : enumerations_[e].items)
