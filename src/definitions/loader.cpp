@@ -102,7 +102,7 @@ public:
 
     void element(XmlElement &&element) {
         if (enter(KindOf(element.name))) {
-            addPanelItem(std::move(element));
+            addPanelItem(PanelItem(std::move(element)));
             return;
         }
         ElementAttributes attributes(element);
@@ -272,11 +272,11 @@ public:
         awaitingText_ = nullptr;
         if (walk_.enter(name[0] == 0 ? Kind::None : KindNamed(name))) {
             PanelItem item;
-            item.name = DualString(name);
+            item.name = CompactText::fromWide(name);
             const XMLSize_t count = attributes.getLength();
             item.attributes.reserve(static_cast<int>(count));
             for (XMLSize_t i = 0; i < count; ++i)
-                item.addAttribute({DualString(attributes.getName(i)), DualString(attributes.getValue(i))});
+                item.attributes.append({DualString(attributes.getName(i)), DualString(attributes.getValue(i))});
             PanelItem *kept = walk_.addPanelItem(std::move(item));
             if (kept && Spells(name, "panelitem")) awaitingText_ = kept;
             return;
@@ -287,7 +287,7 @@ public:
 
     void characters(const XMLCh *chars, XMLSize_t length) override {
         if (!awaitingText_) return;
-        awaitingText_->value = DualString(std::u16string_view(chars, length));
+        awaitingText_->value = CompactText::fromWide(std::u16string_view(chars, length));
         awaitingText_ = nullptr;
     }
     void ignorableWhitespace(const XMLCh *, XMLSize_t) override {}

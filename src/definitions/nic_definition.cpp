@@ -9,16 +9,19 @@ const Panel *NicDefinition::panel(int slot) const {
 
 void NicDefinition::setPanel(int slot, Panel panel) {
     if (slot < 0 || slot >= kPanelSlotCount) return;
+    panel.items.shrinkToFit();
     panels_[static_cast<std::size_t>(slot)] = std::make_unique<Panel>(std::move(panel));
 }
 
 void NicDefinition::appendEnumeration(Enumeration enumeration) {
     if (!enumeration.id.isNone())
         enumerationsById_[enumeration.id.narrowText()].push_back(enumerations_.size());
+    enumeration.items.shrinkToFit();
     enumerations_.push_back(std::move(enumeration));
 }
 
 void NicDefinition::finish() {
+    properties.shrinkToFit();
     for (int i = 0; i < properties.count(); ++i) {
         const PropertyDef &property = properties[i];
         if (!property.id.isNone() && !property.linkid.isNone()) index.add(property.id, i);
@@ -82,13 +85,26 @@ bool NicDefinition::isSource(const DualString &id) const {
     return !id.isNone() && sourceNames_.count(id.narrowText()) != 0;
 }
 
-const PropertyDef *FindProperty(const NicDefinition &definition, const DualString &id) {
-    if (id.isNone()) return nullptr;
+namespace {
+
+const PropertyDef *FindPropertyNamed(const NicDefinition &definition, std::string_view id) {
     for (const NicDefinition *d = &definition; d; d = d->base) {
         int position = d->index.find(id);
         if (position >= 0 && position < d->properties.count()) return &d->properties[position];
     }
     return nullptr;
+}
+
+}  // namespace
+
+const PropertyDef *FindProperty(const NicDefinition &definition, const DualString &id) {
+    if (id.isNone()) return nullptr;
+    return FindPropertyNamed(definition, id.narrowText());
+}
+
+const PropertyDef *FindProperty(const NicDefinition &definition, const CompactText &id) {
+    if (id.isNone()) return nullptr;
+    return FindPropertyNamed(definition, id.narrowText());
 }
 
 bool IsLinkTarget(const PtrList<SourceProperty> &sources, const DualString &id) {

@@ -77,6 +77,7 @@ private:
 // The property named id in the definition or, failing that, along its base
 // chain (nearest first); nullptr when id is none or nobody has it.
 const PropertyDef *FindProperty(const NicDefinition &definition, const DualString &id);
+const PropertyDef *FindProperty(const NicDefinition &definition, const CompactText &id);
 
 inline const DualString *FindEnumValue(const NicDefinition &definition,
                                        const DualString &propertyId, const DualString &raw) {

@@ -67,14 +67,23 @@ CompactText &CompactText::operator=(CompactText &&other) noexcept {
 }
 
 CompactText CompactText::fromWide(const char16_t *wide) {
-    CompactText text;
-    if (!wide) return text;
+    if (!wide) return CompactText();
     // Nearly every text of a definitions file is ASCII: measured and checked
     // in one pass, then copied unit for unit into place.
     const char16_t *end = wide;
     while (*end != 0 && *end < 0x80) ++end;
     if (*end != 0) return CompactText(DualString(wide));
-    const std::size_t size = static_cast<std::size_t>(end - wide);
+    return fromAscii(wide, static_cast<std::size_t>(end - wide));
+}
+
+CompactText CompactText::fromWide(std::u16string_view wide) {
+    for (char16_t unit : wide)
+        if (unit >= 0x80) return CompactText(DualString(wide));
+    return fromAscii(wide.data(), wide.size());
+}
+
+CompactText CompactText::fromAscii(const char16_t *wide, std::size_t size) {
+    CompactText text;
     char *out;
     if (size <= kInlineCapacity) {
         out = reinterpret_cast<char *>(text.bytes_);
@@ -89,7 +98,7 @@ CompactText CompactText::fromWide(const char16_t *wide) {
         std::memcpy(text.bytes_ + 8, &length, sizeof length);
         text.bytes_[15] = kHeap;
     }
-    for (const char16_t *p = wide; p != end; ++p) *out++ = static_cast<char>(*p);
+    for (std::size_t i = 0; i < size; ++i) out[i] = static_cast<char>(wide[i]);
     return text;
 }
 

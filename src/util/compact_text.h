@@ -28,6 +28,8 @@ public:
     // The text of a NUL-terminated UTF-16 string, as DualString(wide) holds
     // it; nullptr gives none.
     static CompactText fromWide(const char16_t *wide);
+    // The same for a text of known length.
+    static CompactText fromWide(std::u16string_view wide);
 
     bool isNone() const { return tag() == kNone; }
     explicit operator bool() const { return !isNone(); }
@@ -71,6 +73,8 @@ private:
     std::size_t blockSize() const;
     std::u16string_view exactWide() const;
 
+    // The text of size ASCII units.
+    static CompactText fromAscii(const char16_t *wide, std::size_t size);
     void setNone() noexcept { bytes_[15] = kNone; }
     void release() noexcept;
     // Stores narrow (and, when given, the exact UTF-16 text); this is none.

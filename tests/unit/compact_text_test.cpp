@@ -77,6 +77,8 @@ TEST(CompactText, HoldsEveryTextAsDualStringDoesThroughCopiesAndMoves) {
         if (!text.isNone()) {
             const std::u16string wide = text.wideText();
             ExpectSame(CompactText::fromWide(wide.c_str()), DualString(wide.c_str()), label + ": from UTF-16");
+            ExpectSame(CompactText::fromWide(std::u16string_view(wide)), DualString(wide.c_str()),
+                       label + ": from UTF-16 of known length");
         }
     }
     EXPECT_TRUE(CompactText::fromWide(nullptr).isNone());
