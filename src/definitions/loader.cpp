@@ -212,9 +212,9 @@ private:
         case Kind::EnumItem:
             if (!item_) item_.emplace();
             if (list.nameIs(i, "enumid")) {
-                item_->enumid = list.text(i);
+                item_->enumid = list.compactText(i);
             } else if (list.nameIs(i, "enumvalue")) {
-                item_->enumvalue = list.text(i);
+                item_->enumvalue = list.compactText(i);
                 if (enumeration_) enumeration_->items.append(std::move(*item_));
                 item_.reset();
             }

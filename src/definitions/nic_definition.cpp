@@ -33,19 +33,19 @@ void NicDefinition::finish() {
     }
 }
 
-const DualString *NicDefinition::findEnumValue(const DualString &propertyId,
+const CompactText *NicDefinition::findEnumValue(const DualString &propertyId,
                                                const DualString &raw) const {
     if (propertyId.isNone()) return nullptr;
     return findEnumValueOf(propertyId.narrowText(), raw);
 }
 
-const DualString *NicDefinition::findEnumValue(const CompactText &propertyId,
+const CompactText *NicDefinition::findEnumValue(const CompactText &propertyId,
                                                const DualString &raw) const {
     if (propertyId.isNone()) return nullptr;
     return findEnumValueOf(propertyId.narrowText(), raw);
 }
 
-const DualString *NicDefinition::findEnumValueOf(std::string_view propertyId,
+const CompactText *NicDefinition::findEnumValueOf(std::string_view propertyId,
                                                  const DualString &raw) const {
     auto it = enumerationsById_.find(propertyId);
     if (it == enumerationsById_.end()) return nullptr;
@@ -55,19 +55,19 @@ const DualString *NicDefinition::findEnumValueOf(std::string_view propertyId,
     return nullptr;
 }
 
-const DualString *NicDefinition::findEnumId(const DualString &propertyId,
+const CompactText *NicDefinition::findEnumId(const DualString &propertyId,
                                             const DualString &shown) const {
     if (propertyId.isNone()) return nullptr;
     return findEnumIdOf(propertyId.narrowText(), shown);
 }
 
-const DualString *NicDefinition::findEnumId(const CompactText &propertyId,
+const CompactText *NicDefinition::findEnumId(const CompactText &propertyId,
                                             const DualString &shown) const {
     if (propertyId.isNone()) return nullptr;
     return findEnumIdOf(propertyId.narrowText(), shown);
 }
 
-const DualString *NicDefinition::findEnumIdOf(std::string_view propertyId,
+const CompactText *NicDefinition::findEnumIdOf(std::string_view propertyId,
                                               const DualString &shown) const {
     auto it = enumerationsById_.find(propertyId);
     if (it == enumerationsById_.end()) return nullptr;

@@ -48,17 +48,17 @@ public:
     // Enumeration look-ups in this definition only: the first item, over the
     // enumerations whose id equals propertyId in file order, whose enumid
     // (FindEnumValue) or enumvalue (FindEnumId) equals the text.
-    const DualString *findEnumValue(const DualString &propertyId, const DualString &raw) const;
-    const DualString *findEnumId(const DualString &propertyId, const DualString &shown) const;
-    const DualString *findEnumValue(const CompactText &propertyId, const DualString &raw) const;
-    const DualString *findEnumId(const CompactText &propertyId, const DualString &shown) const;
+    const CompactText *findEnumValue(const DualString &propertyId, const DualString &raw) const;
+    const CompactText *findEnumId(const DualString &propertyId, const DualString &shown) const;
+    const CompactText *findEnumValue(const CompactText &propertyId, const DualString &raw) const;
+    const CompactText *findEnumId(const CompactText &propertyId, const DualString &shown) const;
 
     bool isLinkTarget(const DualString &id) const;
     bool isSource(const DualString &id) const;
 
 private:
-    const DualString *findEnumValueOf(std::string_view propertyId, const DualString &raw) const;
-    const DualString *findEnumIdOf(std::string_view propertyId, const DualString &shown) const;
+    const CompactText *findEnumValueOf(std::string_view propertyId, const DualString &raw) const;
+    const CompactText *findEnumIdOf(std::string_view propertyId, const DualString &shown) const;
 
     // Hashes std::string and std::string_view alike, so that a look-up
     // makes no string.
@@ -79,19 +79,19 @@ private:
 const PropertyDef *FindProperty(const NicDefinition &definition, const DualString &id);
 const PropertyDef *FindProperty(const NicDefinition &definition, const CompactText &id);
 
-inline const DualString *FindEnumValue(const NicDefinition &definition,
+inline const CompactText *FindEnumValue(const NicDefinition &definition,
                                        const DualString &propertyId, const DualString &raw) {
     return definition.findEnumValue(propertyId, raw);
 }
-inline const DualString *FindEnumId(const NicDefinition &definition,
+inline const CompactText *FindEnumId(const NicDefinition &definition,
                                     const DualString &propertyId, const DualString &shown) {
     return definition.findEnumId(propertyId, shown);
 }
-inline const DualString *FindEnumValue(const NicDefinition &definition,
+inline const CompactText *FindEnumValue(const NicDefinition &definition,
                                        const CompactText &propertyId, const DualString &raw) {
     return definition.findEnumValue(propertyId, raw);
 }
-inline const DualString *FindEnumId(const NicDefinition &definition,
+inline const CompactText *FindEnumId(const NicDefinition &definition,
                                     const CompactText &propertyId, const DualString &shown) {
     return definition.findEnumId(propertyId, shown);
 }

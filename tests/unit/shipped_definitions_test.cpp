@@ -90,7 +90,7 @@ void CheckAgainst(const NicDefinition &d, const std::vector<PanelSlot> &slots,
             for (const Enumeration &e : d.enumerations()) {
                 if (!e.id.equals(p->id)) continue;
                 for (int i = 0; i < e.items.count(); ++i) {
-                    std::string raw = e.items[i].enumid.narrowText();
+                    std::string raw(e.items[i].enumid.narrowText());
                     if (allowed.contains(number) && allowed[number].is_array()) {
                         std::set<std::string> choices = allowed[number];
                         EXPECT_TRUE(choices.count(raw)) << id << ": the server refuses " << raw;
