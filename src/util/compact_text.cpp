@@ -47,22 +47,8 @@ CompactText::CompactText(const CompactText &other) : bytes_{} {
     }
 }
 
-CompactText::CompactText(CompactText &&other) noexcept {
-    std::memcpy(bytes_, other.bytes_, sizeof bytes_);
-    other.setNone();
-}
-
 CompactText &CompactText::operator=(const CompactText &other) {
     if (this != &other) *this = CompactText(other);
-    return *this;
-}
-
-CompactText &CompactText::operator=(CompactText &&other) noexcept {
-    if (this != &other) {
-        release();
-        std::memcpy(bytes_, other.bytes_, sizeof bytes_);
-        other.setNone();
-    }
     return *this;
 }
 
@@ -155,10 +141,7 @@ std::size_t CompactText::blockSize() const {
     return BlockSize(heapSize(), &units);
 }
 
-void CompactText::release() noexcept {
-    if (onHeap()) std::allocator<char>().deallocate(heapData(), blockSize());
-    setNone();
-}
+void CompactText::freeBlock() noexcept { std::allocator<char>().deallocate(heapData(), blockSize()); }
 
 const char *CompactText::narrow() const {
     if (isNone()) return nullptr;

@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -20,9 +21,19 @@ public:
     CompactText() noexcept : bytes_{} { setNone(); }
     CompactText(const DualString &text);  // NOLINT: the model is filled from DualStrings
     CompactText(const CompactText &other);
-    CompactText(CompactText &&other) noexcept;
+    CompactText(CompactText &&other) noexcept {
+        std::memcpy(bytes_, other.bytes_, sizeof bytes_);
+        other.setNone();
+    }
     CompactText &operator=(const CompactText &other);
-    CompactText &operator=(CompactText &&other) noexcept;
+    CompactText &operator=(CompactText &&other) noexcept {
+        if (this != &other) {
+            release();
+            std::memcpy(bytes_, other.bytes_, sizeof bytes_);
+            other.setNone();
+        }
+        return *this;
+    }
     ~CompactText() { release(); }
 
     // The text of a NUL-terminated UTF-16 string, as DualString(wide) holds
@@ -76,7 +87,11 @@ private:
     // The text of size ASCII units.
     static CompactText fromAscii(const char16_t *wide, std::size_t size);
     void setNone() noexcept { bytes_[15] = kNone; }
-    void release() noexcept;
+    void release() noexcept {
+        if (onHeap()) freeBlock();
+        setNone();
+    }
+    void freeBlock() noexcept;
     // Stores narrow (and, when given, the exact UTF-16 text); this is none.
     void assign(std::string_view narrow, const std::u16string *exact);
 
