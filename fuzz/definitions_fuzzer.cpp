@@ -1,12 +1,17 @@
 // Fuzzes the definitions loader: any bytes as a definitions file, parsed,
-// built into a catalog and checked, as InitXml does after the checksum.
+// built into a catalog and checked, as InitXml does after the checksum. A
+// file that parses must also give the same definitions when built from its
+// element list.
 #include <cstdint>
 #include <cstddef>
+#include <cstdio>
+#include <cstdlib>
 
 #include "definitions/catalog.h"
 #include "definitions/loader.h"
 #include "definitions/xml_parser.h"
 #include "memory_file.h"
+#include "support/same_definitions.h"
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***) {
     lxniccfg::InitializeXmlLibrary();
@@ -17,7 +22,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     MemoryFile file(data, size);
     lxniccfg::DefinitionsCatalog catalog;
     lxniccfg::LoadDiagnostics diagnostics;
-    lxniccfg::LoadDefinitionsInto(lxniccfg::DualString::fromUtf8(file.path()), catalog, &diagnostics);
+    const uint32_t result =
+        lxniccfg::LoadDefinitionsInto(lxniccfg::DualString::fromUtf8(file.path()), catalog, &diagnostics);
+    if (result != 102 && !diagnostics.parseFailed) {
+        lxniccfg::DefinitionsCatalog listed;
+        lxniccfg::ElementList elements;
+        lxniccfg::ParseXmlBuffer(reinterpret_cast<const char *>(data), size, elements);
+        lxniccfg::BuildDefinitions(elements, listed);
+        std::string difference = testing_support::DefinitionsDifference(catalog, listed);
+        if (!difference.empty()) {
+            std::fprintf(stderr, "built differently from the element list: %s\n", difference.c_str());
+            std::abort();
+        }
+    }
     // Exercise the look-ups on whatever was built.
     for (int i = 0; i < lxniccfg::DefinitionsCatalog::kSlots && catalog.slot(i); ++i) {
         const lxniccfg::NicDefinition &d = *catalog.slot(i);

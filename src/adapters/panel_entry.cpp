@@ -39,7 +39,7 @@ uint32_t ReadPropertyValue(NicIfGetter getter, uint64_t handle, uint32_t propert
 std::optional<DualString> TranslateEnumValue(const NicDefinition &definition,
                                              const PropertyDef &property, const DualString &raw,
                                              const DefaultWriter &writeDefault) {
-    if (const DualString *shown = FindEnumValue(definition, property.id, raw)) return *shown;
+    if (const auto *shown = FindEnumValue(definition, property.id, raw)) return *shown;
     if (property.defaultValue.isNone()) return std::nullopt;
     if (writeDefault(property.defaultValue) != 0) return std::nullopt;
     return property.defaultValue;

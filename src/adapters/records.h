@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "lxniccfg.h"
+#include "util/compact_text.h"
 #include "util/dual_string.h"
 
 namespace lxniccfg {
@@ -75,6 +76,7 @@ private:
 
 // A malloc'ed copy of a text, or nullptr for none.
 inline lx_wchar *CopyText(const DualString &text) { return text.wideCopy(); }
+inline lx_wchar *CopyText(const CompactText &text) { return text.wideCopy(); }
 lx_wchar *CopyText(const lx_wchar *text);
 
 // Replaces a text field, releasing its old text.

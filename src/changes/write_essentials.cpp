@@ -28,7 +28,7 @@ const PropertyDef *FindOwnProperty(const NicDefinition &definition, const DualSt
 
 std::optional<DualString> ToRawValue(const NicDefinition &definition, const PropertyDef &property,
                                      const DualString &shown) {
-    const DualString *raw = FindEnumId(definition, property.id, shown);
+    const auto *raw = FindEnumId(definition, property.id, shown);
     if (!raw) return std::nullopt;
     return *raw;
 }

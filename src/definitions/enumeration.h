@@ -3,14 +3,15 @@
 // shown for it (enumvalue).
 #pragma once
 
+#include "util/compact_text.h"
 #include "util/dual_string.h"
 #include "util/ptr_list.h"
 
 namespace lxniccfg {
 
 struct EnumItem {
-    DualString enumid;
-    DualString enumvalue;
+    CompactText enumid;
+    CompactText enumvalue;
 };
 
 struct Enumeration {

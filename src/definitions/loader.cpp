@@ -1,7 +1,9 @@
 #include "definitions/loader.h"
 
 #include <optional>
+#include <string_view>
 
+#include <xercesc/sax/AttributeList.hpp>
 #include <xercesc/sax/SAXParseException.hpp>
 #include <xercesc/util/OutOfMemoryException.hpp>
 #include <xercesc/util/XMLException.hpp>
@@ -15,23 +17,83 @@ namespace {
 
 enum class Kind { None, Nic, Panel, PanelItem, Property, Enumeration, EnumItem, SourceProperty, LinkProperty };
 
-Kind KindOf(const DualString &name) {
-    if (name.isNone()) return Kind::None;
-    const std::string &n = name.narrowText();
-    if (n == "nic") return Kind::Nic;
-    if (n == "panel") return Kind::Panel;
-    if (n == "panelitem") return Kind::PanelItem;
-    if (n == "property") return Kind::Property;
-    if (n == "enumeration") return Kind::Enumeration;
-    if (n == "enumitem") return Kind::EnumItem;
-    if (n == "sourceproperty") return Kind::SourceProperty;
-    if (n == "linkproperty") return Kind::LinkProperty;
-    return Kind::None;
+// Whether a name (UTF-8 or UTF-16) spells an ASCII literal exactly.
+bool Spells(std::string_view name, std::string_view literal) { return name == literal; }
+bool Spells(const char16_t *name, std::string_view literal) {
+    for (char c : literal)
+        if (*name++ != static_cast<unsigned char>(c)) return false;
+    return *name == 0;
 }
+
+template <class Name>
+Kind KindNamed(const Name &n) {
+    // Compared by first letter, then in full.
+    switch (n[0]) {
+    case 'n': return Spells(n, "nic") ? Kind::Nic : Kind::None;
+    case 'p':
+        if (Spells(n, "property")) return Kind::Property;
+        if (Spells(n, "panelitem")) return Kind::PanelItem;
+        if (Spells(n, "panel")) return Kind::Panel;
+        return Kind::None;
+    case 'e':
+        if (Spells(n, "enumitem")) return Kind::EnumItem;
+        if (Spells(n, "enumeration")) return Kind::Enumeration;
+        return Kind::None;
+    case 's': return Spells(n, "sourceproperty") ? Kind::SourceProperty : Kind::None;
+    case 'l': return Spells(n, "linkproperty") ? Kind::LinkProperty : Kind::None;
+    default: return Kind::None;
+    }
+}
+
+Kind KindOf(const DualString &name) {
+    if (name.isNone() || name.narrowText().empty()) return Kind::None;
+    return KindNamed(std::string_view(name.narrowText()));
+}
+
+// The attributes of an element handed over as an XmlElement.
+class ElementAttributes {
+public:
+    explicit ElementAttributes(XmlElement &element) : list_(element.attributes) {}
+    int count() const { return list_.count(); }
+    bool nameIs(int i, std::string_view literal) const { return list_[i].name.equals(literal); }
+    PropertyAttribute propertyAttribute(int i) const {
+        const DualString &name = list_[i].name;
+        return name.isNone() ? PropertyAttribute::Unknown : PropertyAttributeNamed(name.narrowText());
+    }
+    DualString text(int i) { return std::move(list_[i].value); }
+    CompactText compactText(int i) const { return CompactText(list_[i].value); }
+
+private:
+    PtrList<XmlAttribute> &list_;
+};
+
+// The attributes of a start tag as the parser reports them: names are
+// matched in UTF-16, and only a value that is kept is converted, straight
+// into the form it is kept in.
+class ParsedAttributes {
+public:
+    explicit ParsedAttributes(xercesc::AttributeList &list)
+        : list_(list), count_(static_cast<int>(list.getLength())) {}
+    int count() const { return count_; }
+    bool nameIs(int i, std::string_view literal) const { return Spells(name(i), literal); }
+    PropertyAttribute propertyAttribute(int i) const {
+        const char16_t *n = name(i);
+        return PropertyAttributeNamed(std::u16string_view(n, wideLength(n)));
+    }
+    DualString text(int i) const { return DualString(value(i)); }
+    CompactText compactText(int i) const { return CompactText::fromWide(value(i)); }
+
+private:
+    const char16_t *name(int i) const { return list_.getName(static_cast<XMLSize_t>(i)); }
+    const char16_t *value(int i) const { return list_.getValue(static_cast<XMLSize_t>(i)); }
+
+    xercesc::AttributeList &list_;
+    int count_;
+};
 
 }  // namespace
 
-// The walk over the element list. Membership follows document order: each
+// The walk over the elements. Membership follows document order: each
 // element belongs to the latest element of the kind it needs, and an element
 // of an unknown name counts as one more element of the current kind.
 class DefinitionsBuilder::Walk {
@@ -39,17 +101,37 @@ public:
     explicit Walk(DefinitionsCatalog &catalog) : catalog_(catalog) {}
 
     void element(XmlElement &&element) {
-        Kind kind = KindOf(element.name);
+        if (enter(KindOf(element.name))) {
+            addPanelItem(PanelItem(std::move(element)));
+            return;
+        }
+        ElementAttributes attributes(element);
+        this->attributes(attributes);
+    }
+
+    // Starts an element of this kind (None: of an unknown name); true when
+    // it is a panel item, which is kept whole (see addPanelItem) and whose
+    // attributes mean nothing.
+    bool enter(Kind kind) {
         if (kind != Kind::None) {
             kind_ = kind;
             start(kind);
         }
-        if (kind_ == Kind::PanelItem) {
-            // A panel item keeps the whole element; its attributes mean nothing.
-            if (panel_) panel_->items.append(std::move(element));
-            return;
-        }
-        for (XmlAttribute &attribute : element.attributes) this->attribute(std::move(attribute));
+        return kind_ == Kind::PanelItem;
+    }
+
+    // Appends the item to the current panel; the item as kept, or nullptr
+    // when it belongs to no panel. It stays in place until the next element.
+    PanelItem *addPanelItem(PanelItem &&item) {
+        if (!panel_) return nullptr;
+        panel_->items.append(std::move(item));
+        return &panel_->items[panel_->items.count() - 1];
+    }
+
+    template <class Attributes>
+    void attributes(Attributes &list) {
+        const int count = list.count();
+        for (int i = 0; i < count; ++i) attribute(list, i);
         if (kind_ == Kind::Property && property_) {
             if (definition_) definition_->properties.append(std::move(*property_));
             property_.reset();
@@ -107,43 +189,45 @@ private:
         }
     }
 
-    void attribute(XmlAttribute &&attribute) {
-        const DualString &name = attribute.name;
-        DualString &value = attribute.value;
+    template <class Attributes>
+    void attribute(Attributes &list, int i) {
         switch (kind_) {
         case Kind::Nic:
-            if (name.equals("type")) definition_->type = std::move(value);
-            else if (name.equals("derived")) definition_->base = catalog_.find(value);
+            if (list.nameIs(i, "type")) definition_->type = list.text(i);
+            else if (list.nameIs(i, "derived")) definition_->base = catalog_.find(list.text(i));
             break;
-        case Kind::Property:
+        case Kind::Property: {
             if (!property_) property_.emplace();
-            property_->setAttribute(name, std::move(value));
+            const PropertyAttribute attribute = list.propertyAttribute(i);
+            if (CompactText *text = property_->textField(attribute)) *text = list.compactText(i);
+            else if (attribute != PropertyAttribute::Unknown) property_->setFlag(attribute, list.text(i));
             break;
+        }
         case Kind::Panel:
-            if (panel_ && name.equals("name")) panel_->name = std::move(value);
+            if (panel_ && list.nameIs(i, "name")) panel_->name = list.text(i);
             break;
         case Kind::Enumeration:
-            if (enumeration_ && name.equals("id")) enumeration_->id = std::move(value);
+            if (enumeration_ && list.nameIs(i, "id")) enumeration_->id = list.text(i);
             break;
         case Kind::EnumItem:
             if (!item_) item_.emplace();
-            if (name.equals("enumid")) {
-                item_->enumid = std::move(value);
-            } else if (name.equals("enumvalue")) {
-                item_->enumvalue = std::move(value);
+            if (list.nameIs(i, "enumid")) {
+                item_->enumid = list.compactText(i);
+            } else if (list.nameIs(i, "enumvalue")) {
+                item_->enumvalue = list.compactText(i);
                 if (enumeration_) enumeration_->items.append(std::move(*item_));
                 item_.reset();
             }
             break;
         case Kind::SourceProperty:
-            if (source_ && name.equals("name")) source_->name = std::move(value);
-            else if (source_ && name.equals("value")) source_->value = std::move(value);
+            if (source_ && list.nameIs(i, "name")) source_->name = list.text(i);
+            else if (source_ && list.nameIs(i, "value")) source_->value = list.text(i);
             break;
         case Kind::LinkProperty:
             if (!link_) break;
-            if (name.equals("name")) link_->name = std::move(value);
-            else if (name.equals("range")) link_->range = std::move(value);
-            else if (name.equals("default")) link_->defaultValue = std::move(value);
+            if (list.nameIs(i, "name")) link_->name = list.text(i);
+            else if (list.nameIs(i, "range")) link_->range = list.text(i);
+            else if (list.nameIs(i, "default")) link_->defaultValue = list.text(i);
             break;
         default:
             break;
@@ -177,6 +261,43 @@ private:
     std::optional<PropertyDef> property_;
 };
 
+// Builds the definitions while the parser reads the document, without an
+// element list in between. A panel item takes as its value the first run of
+// text the parser reports before the next start tag.
+class DefinitionsBuilder::Reader : public HardenedHandler {
+public:
+    explicit Reader(Walk &walk) : walk_(walk) {}
+
+    void startElement(const XMLCh *name, xercesc::AttributeList &attributes) override {
+        awaitingText_ = nullptr;
+        if (walk_.enter(name[0] == 0 ? Kind::None : KindNamed(name))) {
+            PanelItem item;
+            item.name = CompactText::fromWide(name);
+            const XMLSize_t count = attributes.getLength();
+            item.attributes.reserve(static_cast<int>(count));
+            for (XMLSize_t i = 0; i < count; ++i)
+                item.attributes.append({DualString(attributes.getName(i)), DualString(attributes.getValue(i))});
+            PanelItem *kept = walk_.addPanelItem(std::move(item));
+            if (kept && Spells(name, "panelitem")) awaitingText_ = kept;
+            return;
+        }
+        ParsedAttributes list(attributes);
+        walk_.attributes(list);
+    }
+
+    void characters(const XMLCh *chars, XMLSize_t length) override {
+        if (!awaitingText_) return;
+        awaitingText_->value = CompactText::fromWide(std::u16string_view(chars, length));
+        awaitingText_ = nullptr;
+    }
+    void ignorableWhitespace(const XMLCh *, XMLSize_t) override {}
+    void resetDocument() override { awaitingText_ = nullptr; }
+
+private:
+    Walk &walk_;
+    PanelItem *awaitingText_ = nullptr;  // the panel item whose text is still to come
+};
+
 namespace {
 
 bool HasDependencyBit(const PropertyDef &property, int32_t bit) {
@@ -189,6 +310,10 @@ DefinitionsBuilder::DefinitionsBuilder(DefinitionsCatalog &catalog)
     : walk_(std::make_unique<Walk>(catalog)) {}
 DefinitionsBuilder::~DefinitionsBuilder() = default;
 void DefinitionsBuilder::element(XmlElement &&element) { walk_->element(std::move(element)); }
+void DefinitionsBuilder::parseFile(const std::string &path, const std::string &systemId) {
+    Reader reader(*walk_);
+    ParseXmlFile(path, systemId, reader);
+}
 void DefinitionsBuilder::end() { walk_->end(); }
 
 void PlacePanel(NicDefinition &definition, Panel panel) {
@@ -212,10 +337,10 @@ std::optional<std::string> DescribeLinkProblem(const NicDefinition &d) {
         int32_t flags = textToInt(property.dependency.narrow());
         if ((flags & 1) && !d.isLinkTarget(property.id))
             return "property " + quoted(property.id) + " is marked as a link target (dependency " +
-                   property.dependency.narrowText() + ") but no linkproperty names it";
+                   std::string(property.dependency.narrowText()) + ") but no linkproperty names it";
         if ((flags & 2) && !d.isSource(property.id))
             return "property " + quoted(property.id) + " is marked as a link source (dependency " +
-                   property.dependency.narrowText() + ") but no sourceproperty names it";
+                   std::string(property.dependency.narrowText()) + ") but no sourceproperty names it";
     }
     for (const SourceProperty &source : d.sources) {
         int position = FindPropertyIndex(d.index, source.name);
@@ -279,7 +404,7 @@ uint32_t LoadDefinitionsInto(const DualString &path, DefinitionsCatalog &catalog
         return 100;
     };
     try {
-        ParseXmlFile(file, MakeFileUrl(file), [&](XmlElement &&e) { builder.element(std::move(e)); });
+        builder.parseFile(file, MakeFileUrl(file));
     } catch (const xercesc::SAXParseException &e) {
         return failed(e.getMessage(), static_cast<int64_t>(e.getLineNumber()),
                       static_cast<int64_t>(e.getColumnNumber()));

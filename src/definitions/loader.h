@@ -45,10 +45,14 @@ public:
     DefinitionsBuilder(const DefinitionsBuilder &) = delete;
     DefinitionsBuilder &operator=(const DefinitionsBuilder &) = delete;
     void element(XmlElement &&element);
+    // Parses the file (as ParseXmlFile does) and builds each element as soon
+    // as the parser reports it, which is what loading a file does.
+    void parseFile(const std::string &path, const std::string &systemId);
     void end();  // finishes the last definition
 
 private:
     class Walk;
+    class Reader;
     std::unique_ptr<Walk> walk_;
 };
 

@@ -5,8 +5,10 @@
 #pragma once
 
 #include <array>
+#include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
@@ -17,6 +19,7 @@
 #include "definitions/property_def.h"
 #include "definitions/property_index.h"
 #include "definitions/source_property.h"
+#include "util/compact_text.h"
 #include "util/dual_string.h"
 #include "util/ptr_list.h"
 
@@ -45,16 +48,28 @@ public:
     // Enumeration look-ups in this definition only: the first item, over the
     // enumerations whose id equals propertyId in file order, whose enumid
     // (FindEnumValue) or enumvalue (FindEnumId) equals the text.
-    const DualString *findEnumValue(const DualString &propertyId, const DualString &raw) const;
-    const DualString *findEnumId(const DualString &propertyId, const DualString &shown) const;
+    const CompactText *findEnumValue(const DualString &propertyId, const DualString &raw) const;
+    const CompactText *findEnumId(const DualString &propertyId, const DualString &shown) const;
+    const CompactText *findEnumValue(const CompactText &propertyId, const DualString &raw) const;
+    const CompactText *findEnumId(const CompactText &propertyId, const DualString &shown) const;
 
     bool isLinkTarget(const DualString &id) const;
     bool isSource(const DualString &id) const;
 
 private:
+    const CompactText *findEnumValueOf(std::string_view propertyId, const DualString &raw) const;
+    const CompactText *findEnumIdOf(std::string_view propertyId, const DualString &shown) const;
+
+    // Hashes std::string and std::string_view alike, so that a look-up
+    // makes no string.
+    struct TextHash {
+        using is_transparent = void;
+        std::size_t operator()(std::string_view text) const { return std::hash<std::string_view>()(text); }
+    };
+
     std::array<std::unique_ptr<Panel>, kPanelSlotCount> panels_;
     std::vector<Enumeration> enumerations_;
-    std::unordered_map<std::string, std::vector<std::size_t>> enumerationsById_;
+    std::unordered_map<std::string, std::vector<std::size_t>, TextHash, std::equal_to<>> enumerationsById_;
     std::unordered_set<std::string> linkTargets_;
     std::unordered_set<std::string> sourceNames_;
 };
@@ -62,13 +77,22 @@ private:
 // The property named id in the definition or, failing that, along its base
 // chain (nearest first); nullptr when id is none or nobody has it.
 const PropertyDef *FindProperty(const NicDefinition &definition, const DualString &id);
+const PropertyDef *FindProperty(const NicDefinition &definition, const CompactText &id);
 
-inline const DualString *FindEnumValue(const NicDefinition &definition,
+inline const CompactText *FindEnumValue(const NicDefinition &definition,
                                        const DualString &propertyId, const DualString &raw) {
     return definition.findEnumValue(propertyId, raw);
 }
-inline const DualString *FindEnumId(const NicDefinition &definition,
+inline const CompactText *FindEnumId(const NicDefinition &definition,
                                     const DualString &propertyId, const DualString &shown) {
+    return definition.findEnumId(propertyId, shown);
+}
+inline const CompactText *FindEnumValue(const NicDefinition &definition,
+                                       const CompactText &propertyId, const DualString &raw) {
+    return definition.findEnumValue(propertyId, raw);
+}
+inline const CompactText *FindEnumId(const NicDefinition &definition,
+                                    const CompactText &propertyId, const DualString &shown) {
     return definition.findEnumId(propertyId, shown);
 }
 

@@ -21,6 +21,9 @@ public:
         if (count > 0) items_.reserve(static_cast<std::size_t>(count));
     }
 
+    // Gives back the room reserved beyond the items held.
+    void shrinkToFit() { items_.shrink_to_fit(); }
+
     void append(const T &item) { items_.push_back(item); }
     void append(T &&item) { items_.push_back(std::move(item)); }
 

@@ -64,8 +64,8 @@ void CheckAgainst(const NicDefinition &d, const std::vector<PanelSlot> &slots,
         std::vector<const PropertyDef *> properties = PanelProperties(d, slot);
         EXPECT_FALSE(properties.empty()) << d.type.narrowText() << " panel " << static_cast<int>(slot);
         for (const PropertyDef *p : properties) {
-            const std::string id = p->id.narrowText();
-            const std::string number = p->linkid.narrowText();
+            const std::string id(p->id.narrowText());
+            const std::string number(p->linkid.narrowText());
             ASSERT_NE(number, "-1") << id << ": value panels show held properties";
             for (const nlohmann::json &object : objects) {
                 ASSERT_TRUE(object["properties"].contains(number))
@@ -90,7 +90,7 @@ void CheckAgainst(const NicDefinition &d, const std::vector<PanelSlot> &slots,
             for (const Enumeration &e : d.enumerations()) {
                 if (!e.id.equals(p->id)) continue;
                 for (int i = 0; i < e.items.count(); ++i) {
-                    std::string raw = e.items[i].enumid.narrowText();
+                    std::string raw(e.items[i].enumid.narrowText());
                     if (allowed.contains(number) && allowed[number].is_array()) {
                         std::set<std::string> choices = allowed[number];
                         EXPECT_TRUE(choices.count(raw)) << id << ": the server refuses " << raw;
@@ -152,7 +152,7 @@ TEST_F(ShippedDefinitions, TeamAdvancedCoversEveryRangeTypeWithMatchingMemberPro
     const NicDefinition &team = definition(u"TEAM");
     std::set<std::string> kinds;
     for (const PropertyDef *p : PanelProperties(team, PanelSlot::TeamAdvanced)) {
-        kinds.insert(p->rangetype.narrowText());
+        kinds.emplace(p->rangetype.narrowText());
         // Applying team advanced settings needs these on every entry.
         EXPECT_TRUE(p->lowest && p->rangetype && p->linkid) << p->id.narrowText();
         // The members' entries of the same id carry the same range type.

@@ -1,0 +1,95 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "util/compact_text.h"
+
+using lxniccfg::CompactText;
+using lxniccfg::DualString;
+
+namespace {
+
+// Every reading of the compact text agrees with the DualString it came from.
+void ExpectSame(const CompactText &c, const DualString &d, const std::string &label) {
+    SCOPED_TRACE(label);
+    ASSERT_EQ(c.isNone(), d.isNone());
+    EXPECT_EQ(static_cast<bool>(c), static_cast<bool>(d));
+    if (d.isNone()) {
+        EXPECT_EQ(c.narrow(), nullptr);
+        EXPECT_EQ(c.wideCopy(), nullptr);
+        EXPECT_TRUE(c.narrowText().empty());
+        EXPECT_FALSE(c.equals(d));
+        EXPECT_FALSE(c.equals(CompactText()));
+        return;
+    }
+    EXPECT_EQ(c.narrowText(), d.narrowText());
+    EXPECT_EQ(std::string(c.narrow()), std::string(d.narrow()).c_str());  // NUL-terminated in place
+    EXPECT_EQ(c.narrow()[c.narrowText().size()], '\0');
+    EXPECT_EQ(c.wideText(), d.wideText());
+    char16_t *copy = c.wideCopy();
+    EXPECT_EQ(std::u16string(copy), d.wideText());
+    std::free(copy);
+    EXPECT_TRUE(c.equals(d));
+    EXPECT_TRUE(c.equals(std::string_view(d.narrowText())));
+    EXPECT_TRUE(c.equals(CompactText(d)));
+    const DualString back = c.toDualString();
+    EXPECT_TRUE(back.equals(d));
+    EXPECT_EQ(back.wideText(), d.wideText());
+}
+
+}  // namespace
+
+TEST(CompactText, HoldsEveryTextAsDualStringDoesThroughCopiesAndMoves) {
+    const std::u16string unpaired = u"a\xD800z";  // UTF-8 holds it as U+FFFD
+    const std::vector<std::pair<std::string, DualString>> cases = {
+        {"none", DualString()},
+        {"empty", DualString::fromUtf8("")},
+        {"one byte", DualString::fromUtf8("x")},
+        {"14 bytes", DualString::fromUtf8("abcdefghijklmn")},
+        {"15 bytes, the most kept in place", DualString::fromUtf8("abcdefghijklmno")},
+        {"16 bytes", DualString::fromUtf8("abcdefghijklmnop")},
+        {"long", DualString::fromUtf8(std::string(1000, 'q'))},
+        {"not ASCII", DualString::fromUtf8("D\xC3\xA9lai \xC2\xB5s \xF0\x9F\x98\x80")},
+        {"a real U+FFFD", DualString(std::u16string_view(u"x\xFFFDy"))},
+        {"an unpaired surrogate", DualString(std::u16string_view(unpaired))},
+        {"a long text with an unpaired surrogate",
+         DualString(std::u16string_view(std::u16string(40, u'w') + u"\xDC00"))},
+    };
+    for (const auto &[label, text] : cases) {
+        CompactText c(text);
+        ExpectSame(c, text, label + ": from DualString");
+        CompactText copied(c);
+        ExpectSame(copied, text, label + ": copied");
+        CompactText moved(std::move(copied));
+        ExpectSame(moved, text, label + ": moved");
+        EXPECT_TRUE(copied.isNone());  // NOLINT: a moved-from text is none
+        CompactText assigned = DualString::fromUtf8("something else entirely, on the heap");
+        assigned = c;
+        ExpectSame(assigned, text, label + ": copy-assigned");
+        assigned = assigned;  // NOLINT: self-assignment keeps the text
+        ExpectSame(assigned, text, label + ": self-assigned");
+        CompactText target = DualString::fromUtf8("short");
+        target = std::move(assigned);
+        ExpectSame(target, text, label + ": move-assigned");
+        if (!text.isNone()) {
+            const std::u16string wide = text.wideText();
+            ExpectSame(CompactText::fromWide(wide.c_str()), DualString(wide.c_str()), label + ": from UTF-16");
+            ExpectSame(CompactText::fromWide(std::u16string_view(wide)), DualString(wide.c_str()),
+                       label + ": from UTF-16 of known length");
+        }
+    }
+    EXPECT_TRUE(CompactText::fromWide(nullptr).isNone());
+}
+
+TEST(CompactText, NoneAndEmptyStayApartAndComparisonsAreExact) {
+    const CompactText none, empty = DualString::fromUtf8("");
+    EXPECT_FALSE(none.equals(""));
+    EXPECT_TRUE(empty.equals(""));
+    EXPECT_FALSE(empty.equals(none));
+    EXPECT_FALSE(CompactText(DualString::fromUtf8("Auto")).equals("auto"));
+    EXPECT_FALSE(CompactText(DualString::fromUtf8("abcdefghijklmno")).equals("abcdefghijklmnop"));
+    EXPECT_FALSE(CompactText(DualString::fromUtf8("abcdefghijklmnop")).equals("abcdefghijklmno"));
+}
