@@ -1,8 +1,5 @@
 #include "script/script_handler.h"
 
-#include <cstdlib>
-#include <cstring>
-#include <new>
 
 #include <xercesc/sax/AttributeList.hpp>
 
@@ -36,13 +33,7 @@ bool Is(const XMLCh *name, const char16_t (&literal)[N]) {
 std::string Narrow(const XMLCh *name) { return toUtf8(std::u16string_view(name, wideLength(name))); }
 
 // A malloc'ed copy of the parser's text, unit for unit.
-lx_wchar *Copy(const XMLCh *text) {
-    const std::size_t bytes = (wideLength(text) + 1) * sizeof(char16_t);
-    auto *copy = static_cast<lx_wchar *>(std::malloc(bytes));
-    if (!copy) throw std::bad_alloc();
-    std::memcpy(copy, text, bytes);
-    return copy;
-}
+lx_wchar *Copy(const XMLCh *text) { return mallocWideCopy(std::u16string_view(text, wideLength(text))); }
 
 // Links a fresh record into the field and moves the field to its next.
 // Linked before it is filled, so that a failure releases it with the tree.
