@@ -1,6 +1,5 @@
 #include "script/script_handler.h"
 
-
 #include <xercesc/sax/AttributeList.hpp>
 
 #include "adapters/records.h"
