@@ -113,12 +113,11 @@ uint32_t CommitPass() {
         if (code != 0 && !error) error = code;
     };
     for (uint64_t h : handles) NicIfSetObjectFlags(h, 0, 0);
+    // Every handle is marked after its first pass, whatever that pass
+    // answered: the interface library sees the same sequence for each one.
     for (uint64_t h : handles) {
-        uint32_t code = NicIfApplyPass1(h);
-        if (code != 0) {
-            keep(code);
-            NicIfSetObjectFlags(h, 1, 0);
-        }
+        keep(NicIfApplyPass1(h));
+        NicIfSetObjectFlags(h, 1, 0);
     }
     for (uint64_t h : handles) {
         uint32_t code = NicIfApplyPass2(h);

@@ -103,7 +103,10 @@ inline Handles Registered() {
 inline Calls CommitCalls(const Handles &handles) {
     Calls calls;
     for (uint64_t h : handles) calls.push_back("NicIfSetObjectFlags(" + std::to_string(h) + ", 0, 0)");
-    for (uint64_t h : handles) calls.push_back("NicIfApplyPass1(" + std::to_string(h) + ")");
+    for (uint64_t h : handles) {
+        calls.push_back("NicIfApplyPass1(" + std::to_string(h) + ")");
+        calls.push_back("NicIfSetObjectFlags(" + std::to_string(h) + ", 1, 0)");
+    }
     for (uint64_t h : handles) {
         calls.push_back("NicIfApplyPass2(" + std::to_string(h) + ")");
         calls.push_back("NicIfSetObjectFlags(" + std::to_string(h) + ", 0, 1)");
