@@ -98,3 +98,30 @@ TEST(Lxnicdefs, FailuresGiveAMessageAndANonZeroExit) {
         EXPECT_THAT(run.output, HasSubstr(c.message));
     }
 }
+
+TEST(Lxnicdefs, UsageErrorsExitWithTwoAndStampRefusesAFileThatDoesNotLoad) {
+    TempDir dir;
+    for (const std::string &arguments : {std::string(""), std::string("frobnicate x"), std::string("check"),
+                                         std::string("check ''"), std::string("stamp --bogus x")}) {
+        EXPECT_EQ(Lxnicdefs(arguments).exitCode, 2) << arguments;
+    }
+    ToolRun version = Lxnicdefs("--version");
+    EXPECT_EQ(version.exitCode, 0);
+    EXPECT_EQ(version.output, "lxnicdefs 1.0.0\n");
+
+    const std::string broken = "<definitions csum='000000-000000'>\n<nic type='A'>\n<x></nic></definitions>";
+    std::string file = dir.write("broken.xml", broken);
+    ToolRun refused = Lxnicdefs("stamp " + Quote(file));
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_THAT(refused.output, HasSubstr("does not load (line 3, column"));
+    EXPECT_THAT(refused.output, HasSubstr("it was not stamped"));
+    EXPECT_EQ(ReadFile(file), broken);
+
+    ToolRun forced = Lxnicdefs("stamp --force " + Quote(file));
+    EXPECT_EQ(forced.exitCode, 0);
+    EXPECT_THAT(forced.output, HasSubstr("WARNING: " + file + " was stamped with --force but DOES NOT LOAD"));
+    EXPECT_NE(ReadFile(file), broken);
+
+    ToolRun missing = Lxnicdefs("check " + Quote(dir.path() + "/none/defs.xml"));
+    EXPECT_THAT(missing.output, HasSubstr("cannot read " + dir.path() + "/none/defs.xml: no such folder"));
+}

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "console.h"
 #include "library.h"
 
 namespace lxnicctl {
@@ -27,21 +28,23 @@ void ApplyAndCommit(Session &session, const ApplySteps &steps, std::ostream &out
     plan.push_back({"ApplyConfigChanges", "committing everything else that is staged",
                     [] { return ApplyConfigChanges(0, 0); }});
 
+    // Each step's line is written whole before the step runs, so that what
+    // the step itself prints (or the error that ends the command) starts on
+    // a line of its own.
     bool notice = false;
+    nlohmann::json &done = console::Document()["steps"];
+    if (done.is_null()) done = nlohmann::json::array();
     for (std::size_t i = 0; i < plan.size(); ++i) {
         const Step &step = plan[i];
-        out << "[" << (i + 1) << "/" << plan.size() << "] " << step.what << " (" << step.call << ")"
+        out << "[" << (i + 1) << "/" << plan.size() << "] " << step.what << " (" << step.call << ")\n"
             << std::flush;
         uint32_t result = step.run();
-        if (result != LXNICCFG_OK && result != LXNICCFG_NOTICE &&
-            !(result == LXNICCFG_NOTICE2 && step.call == "ApplyTeamConfigurationChanges")) {
-            out << ": failed\n" << std::flush;
-        }
+        done.push_back({{"call", step.call}, {"result", result}, {"meaning", ResultMeaning(step.call, result)}});
         Check(step.what, step.call, result);
-        out << ": done" << (result == LXNICCFG_OK ? "" : " (" + ResultMeaning(step.call, result) + ")")
-            << "\n";
+        if (result != LXNICCFG_OK) out << "      " << ResultMeaning(step.call, result) << "\n";
         notice = notice || result == LXNICCFG_NOTICE;
     }
+    console::Document()["changed"] = true;
     if (notice) out << "note: some changes take effect when the object restarts\n";
 }
 

@@ -1,13 +1,15 @@
 // lxnicctl save and lxnicctl load: the configuration as a script file.
 #include <algorithm>
 #include <cstdlib>
-#include <iostream>
+#include <filesystem>
 #include <memory>
 #include <sstream>
 
 #include "apply.h"
 #include "commands.h"
+#include "console.h"
 #include "edits.h"
+#include "file_problems.h"
 #include "library.h"
 #include "records.h"
 #include "targets.h"
@@ -170,13 +172,36 @@ int PlanVlans(Session &session, const Target &parent, ScriptVlan *vlans, bool pa
 }  // namespace
 
 void SaveCommand(const Options &options, const std::string &file, bool full, bool addressComments) {
+    // The server's own state file and the definitions file in use are not
+    // scripts: writing one over them would lose the server or the definitions.
+    auto same = [&](const std::string &other) {
+        std::error_code error;
+        return !other.empty() && std::filesystem::exists(file, error) &&
+               std::filesystem::equivalent(file, other, error);
+    };
+    std::string state = StateFileInUse(options);
+    if (same(state)) {
+        throw Failure("refusing to save over " + file + ": it is the server's state file (" + state + ")");
+    }
+    std::string definitions = options.definitions.empty() ? DefaultDefinitionsPath() : options.definitions;
+    if (same(definitions)) {
+        throw Failure("refusing to save over " + file + ": it is the definitions file in use");
+    }
+
     Session session(options);
     ReadPanelsForScript(session, full);
     uint32_t result = WriteXmlScriptFile(session.teams(), session.adapters(), ToWide(file).c_str(),
                                          full ? 1 : 0, addressComments ? 1 : 0);
-    Check("saving the configuration to " + file, "WriteXmlScriptFile", result);
-    std::cout << "configuration saved to " << file << (full ? " (full report; load reads only the short form)" : "")
-              << "\n";
+    if (result != LXNICCFG_OK) {
+        std::string why = lxtools::WhyCannotWrite(file);
+        throw Failure("saving the configuration to " + file + " failed" + (why.empty() ? "" : ": " + why) +
+                          " (WriteXmlScriptFile answered " + DescribeResult("WriteXmlScriptFile", result) + ")",
+                      "WriteXmlScriptFile", result);
+    }
+    console::Document()["file"] = file;
+    console::Document()["changed"] = false;
+    console::Text() << "configuration saved to " << Printable(file)
+                    << (full ? " (full report; load reads only the short form)" : "") << "\n";
 }
 
 void LoadCommand(const Options &options, const std::string &file, bool dryRun) {
@@ -188,9 +213,11 @@ void LoadCommand(const Options &options, const std::string &file, bool dryRun) {
     std::string messageText = message != nullptr ? message : "";
     std::free(message);
     if (result != LXNICCFG_OK) {
-        throw Failure("reading the script " + file + " failed: ReadXmlScriptFile answered " +
-                      DescribeResult("ReadXmlScriptFile", result) +
-                      (messageText.empty() ? "" : ": " + messageText));
+        std::string why = result == LXNICCFG_CANNOT_OPEN ? lxtools::WhyCannotRead(file) : "";
+        throw Failure("reading the script " + file + " failed" + (why.empty() ? "" : ": " + why) +
+                          ": ReadXmlScriptFile answered " + DescribeResult("ReadXmlScriptFile", result) +
+                          (messageText.empty() ? "" : ": " + messageText),
+                      "ReadXmlScriptFile", result);
     }
 
     // Every NIC of the script must be one of this server's adapters, by number.
@@ -204,7 +231,9 @@ void LoadCommand(const Options &options, const std::string &file, bool dryRun) {
                       " is unknown");
     }
 
-    std::cout << "plan for " << file << ":\n";
+    console::Document()["file"] = file;
+    console::Document()["changed"] = false;
+    console::Text() << "plan for " << Printable(file) << ":\n";
     int changes = 0;
     bool structural = false;
     bool adapterProperties = false;
@@ -215,10 +244,10 @@ void LoadCommand(const Options &options, const std::string &file, bool dryRun) {
         std::ostringstream lines;
         int marked = StageEdits(session, target, Applicable(session, target, EditsOf(nic->properties), false, lines),
                                 lines, false, false);
-        PrintSection(std::cout, "NIC " + std::to_string(adapter->number) + " (" + target.label + "):", lines);
+        PrintSection(console::Text(), "NIC " + std::to_string(adapter->number) + " (" + target.label + "):", lines);
         adapterProperties = adapterProperties || marked > 0;
         changes += marked;
-        int vlanChanges = PlanVlans(session, target, nic->vlans, false, std::cout);
+        int vlanChanges = PlanVlans(session, target, nic->vlans, false, console::Text());
         structural = structural || vlanChanges > 0;
         changes += vlanChanges;
     }
@@ -268,8 +297,8 @@ void LoadCommand(const Options &options, const std::string &file, bool dryRun) {
             }
             changes += StageEdits(session, target, Applicable(session, target, EditsOf(st->properties), false, lines),
                                   lines, false, false);
-            PrintSection(std::cout, target.label + ":", lines);
-            int vlanChanges = PlanVlans(session, target, st->vlans, false, std::cout);
+            PrintSection(console::Text(), target.label + ":", lines);
+            int vlanChanges = PlanVlans(session, target, st->vlans, false, console::Text());
             structural = structural || vlanChanges > 0;
             changes += vlanChanges;
             continue;
@@ -278,32 +307,33 @@ void LoadCommand(const Options &options, const std::string &file, bool dryRun) {
         AppendRecord(session.teams(), team);
         for (AdapterEntry *a : members) AppendRecord(team->members, NewMemberLink(a));
         Target target = TeamTarget(team, "new team \"" + name + "\"");
-        std::cout << target.label << " with";
-        for (AdapterEntry *a : members) std::cout << " " << a->number << " (" << AdapterName(a) << ")";
-        std::cout << ":\n";
-        StageEdits(session, target, Applicable(session, target, EditsOf(st->properties), true, std::cout),
-                   std::cout, true);
-        PlanVlans(session, target, st->vlans, true, std::cout);
+        console::Text() << target.label << " with";
+        for (AdapterEntry *a : members) console::Text() << " " << a->number << " (" << AdapterName(a) << ")";
+        console::Text() << ":\n";
+        StageEdits(session, target, Applicable(session, target, EditsOf(st->properties), true, console::Text()),
+                   console::Text(), true);
+        PlanVlans(session, target, st->vlans, true, console::Text());
         structural = true;
         ++changes;
     }
 
     if (changes == 0) {
-        std::cout << "nothing to change\n";
+        console::Text() << "nothing to change\n";
         return;
     }
     if (dryRun) {
-        std::cout << "dry run: nothing applied\n";
+        console::Document()["dryRun"] = true;
+        console::Text() << "dry run: nothing applied\n";
         return;
     }
     ApplyAndCommit(session, {.adapterProperties = adapterProperties, .teamConfiguration = structural},
-                   std::cout);
+                   console::Text());
     for (TeamEntry *t = session.teams(); t != nullptr; t = t->next) {
         if (t->isNew && t->handle == 0) {
             throw Failure("a team of the script was not created: its initial settings could not be gathered");
         }
     }
-    std::cout << "script applied\n";
+    console::Text() << "script applied\n";
 }
 
 }  // namespace lxnicctl

@@ -1,8 +1,7 @@
 // lxnicctl set.
-#include <iostream>
-
 #include "apply.h"
 #include "commands.h"
+#include "console.h"
 #include "edits.h"
 #include "library.h"
 #include "targets.h"
@@ -16,13 +15,16 @@ void SetCommand(const Options &options, const std::string &targetText,
 
     Session session(options);
     Target target = ResolveTarget(session, targetText);
-    std::cout << target.label << ":\n";
-    int marked = StageEdits(session, target, edits, std::cout);
+    std::ostream &out = console::Text();
+    console::Document()["target"] = target.label;
+    console::Document()["changed"] = false;
+    out << Printable(target.label) << ":\n";
+    int marked = StageEdits(session, target, edits, out);
     if (marked == 0) {
-        std::cout << "nothing to change\n";
+        out << "nothing to change\n";
         return;
     }
-    ApplyAndCommit(session, {.adapterProperties = target.kind == TargetKind::Adapter}, std::cout);
+    ApplyAndCommit(session, {.adapterProperties = target.kind == TargetKind::Adapter}, out);
 }
 
 }  // namespace lxnicctl

@@ -1,9 +1,9 @@
 // lxnicctl team ... and lxnicctl vlan ...: creating and removing teams,
 // members and VLANs.
-#include <iostream>
 
 #include "apply.h"
 #include "commands.h"
+#include "console.h"
 #include "edits.h"
 #include "library.h"
 #include "records.h"
@@ -59,25 +59,25 @@ void TeamCreateCommand(const Options &options, const std::string &name,
     target.team = team;
     target.label = "new team \"" + name + "\"";
 
-    std::cout << "creating team \"" << name << "\" with";
-    for (AdapterEntry *a : adapters) std::cout << " " << a->number << " (" << AdapterName(a) << ")";
-    std::cout << ":\n";
-    StageEdits(session, target, edits, std::cout, true);
-    ApplyAndCommit(session, {.teamConfiguration = true}, std::cout);
+    console::Text() << "creating team \"" << name << "\" with";
+    for (AdapterEntry *a : adapters) console::Text() << " " << a->number << " (" << AdapterName(a) << ")";
+    console::Text() << ":\n";
+    StageEdits(session, target, edits, console::Text(), true);
+    ApplyAndCommit(session, {.teamConfiguration = true}, console::Text());
     if (team->handle == 0) {
         throw Failure("team \"" + name + "\" was not created: its initial settings could not be gathered");
     }
-    std::cout << "team \"" << name << "\" created\n";
+    console::Text() << "team \"" << name << "\" created\n";
 }
 
 void TeamDissolveCommand(const Options &options, const std::string &name) {
     Session session(options);
     TeamEntry *team = ResolveTeam(session, name);
     team->isDeleted = 1;
-    std::cout << "dissolving team \"" << name << "\"" << (team->vlans != nullptr ? " and its VLANs" : "")
+    console::Text() << "dissolving team \"" << name << "\"" << (team->vlans != nullptr ? " and its VLANs" : "")
               << ":\n";
-    ApplyAndCommit(session, {.teamConfiguration = true}, std::cout);
-    std::cout << "team \"" << name << "\" dissolved\n";
+    ApplyAndCommit(session, {.teamConfiguration = true}, console::Text());
+    console::Text() << "team \"" << name << "\" dissolved\n";
 }
 
 void TeamAddCommand(const Options &options, const std::string &name, const std::string &nic) {
@@ -90,9 +90,9 @@ void TeamAddCommand(const Options &options, const std::string &name, const std::
                       "\"; remove it from there first");
     }
     AppendRecord(team->members, NewMemberLink(adapter));
-    std::cout << "adding " << AdapterName(adapter) << " to team \"" << name << "\":\n";
-    ApplyAndCommit(session, {.teamConfiguration = true}, std::cout);
-    std::cout << AdapterName(adapter) << " added to team \"" << name << "\"\n";
+    console::Text() << "adding " << AdapterName(adapter) << " to team \"" << name << "\":\n";
+    ApplyAndCommit(session, {.teamConfiguration = true}, console::Text());
+    console::Text() << AdapterName(adapter) << " added to team \"" << name << "\"\n";
 }
 
 void TeamRemoveCommand(const Options &options, const std::string &name, const std::string &nic) {
@@ -111,9 +111,9 @@ void TeamRemoveCommand(const Options &options, const std::string &name, const st
                       "\"; a team keeps at least one member (dissolve the team instead)");
     }
     link->isRemoved = 1;
-    std::cout << "removing " << AdapterName(adapter) << " from team \"" << name << "\":\n";
-    ApplyAndCommit(session, {.teamConfiguration = true}, std::cout);
-    std::cout << AdapterName(adapter) << " removed from team \"" << name << "\"\n";
+    console::Text() << "removing " << AdapterName(adapter) << " from team \"" << name << "\":\n";
+    ApplyAndCommit(session, {.teamConfiguration = true}, console::Text());
+    console::Text() << AdapterName(adapter) << " removed from team \"" << name << "\"\n";
 }
 
 void VlanAddCommand(const Options &options, const std::string &parentText, const std::string &id,
@@ -134,11 +134,11 @@ void VlanAddCommand(const Options &options, const std::string &parentText, const
 
     std::vector<Edit> edits{{"VlanId", id}};
     if (!name.empty()) edits.push_back({"VlanName", name});
-    std::cout << "adding VLAN " << id << " to " << parent.label << ":\n";
-    StageEdits(session, target, edits, std::cout, true);
-    ApplyAndCommit(session, {.teamConfiguration = true}, std::cout);
+    console::Text() << "adding VLAN " << id << " to " << parent.label << ":\n";
+    StageEdits(session, target, edits, console::Text(), true);
+    ApplyAndCommit(session, {.teamConfiguration = true}, console::Text());
     if (vlan->handle == 0) throw Failure("VLAN " + id + " on " + parent.label + " was not created");
-    std::cout << "VLAN " << id << " added to " << parent.label << "\n";
+    console::Text() << "VLAN " << id << " added to " << parent.label << "\n";
 }
 
 void VlanRemoveCommand(const Options &options, const std::string &vlanText) {
@@ -148,9 +148,9 @@ void VlanRemoveCommand(const Options &options, const std::string &vlanText) {
         throw Failure("\"" + vlanText + "\" is " + target.label + ", not a VLAN (name a VLAN as PARENT/ID)");
     }
     target.vlan->isDeleted = 1;
-    std::cout << "removing " << target.label << ":\n";
-    ApplyAndCommit(session, {.teamConfiguration = true}, std::cout);
-    std::cout << target.label << " removed\n";
+    console::Text() << "removing " << target.label << ":\n";
+    ApplyAndCommit(session, {.teamConfiguration = true}, console::Text());
+    console::Text() << target.label << " removed\n";
 }
 
 }  // namespace lxnicctl

@@ -1,8 +1,9 @@
-// lxnicctl list and lxnicctl show.
+// lxnicctl list, show, panels and info.
 #include <algorithm>
-#include <iostream>
+#include <filesystem>
 
 #include "commands.h"
+#include "console.h"
 #include "edits.h"
 #include "library.h"
 #include "output.h"
@@ -33,12 +34,20 @@ nlohmann::json VlansJson(Session &session, VlanEntry *vlans, const std::string &
 }
 
 void AddVlanRows(Session &session, VlanEntry *vlans, const std::string &parentLabel,
-                 const std::string &indent, bool moreAfter, std::vector<Row> &rows) {
+                 const std::string &indent, std::vector<Row> &rows) {
     for (VlanEntry *v = vlans; v != nullptr; v = v->next) {
         VlanView view = ViewVlan(session, v, parentLabel);
-        bool last = v->next == nullptr && !moreAfter;
+        bool last = v->next == nullptr;
         std::string text = "VLAN " + view.id + (view.name.empty() ? "" : " \"" + view.name + "\"");
         rows.push_back({"", indent + (last ? "└─ " : "├─ ") + text, "VLAN", ""});
+    }
+}
+
+void AddBriefVlanRows(Session &session, VlanEntry *vlans, const std::string &parentName,
+                      const std::string &parentLabel, std::vector<Row> &rows) {
+    for (VlanEntry *v = vlans; v != nullptr; v = v->next) {
+        VlanView view = ViewVlan(session, v, parentLabel);
+        rows.push_back({parentName + "/" + view.id, "vlan", "-", view.name});
     }
 }
 
@@ -47,39 +56,83 @@ Row AdapterRow(AdapterEntry *a, const std::string &prefix) {
             StatusText(a->status), ToUtf8(a->label)};
 }
 
+bool Teamed(Session &session, AdapterEntry *a) {
+    for (TeamEntry *t = session.teams(); t != nullptr; t = t->next) {
+        if (a->teamHandle != 0 && a->teamHandle == t->handle) return true;
+    }
+    return false;
+}
+
+void ListJson(Session &session) {
+    nlohmann::json &out = console::Document();
+    out["adapters"] = nlohmann::json::array();
+    out["teams"] = nlohmann::json::array();
+    for (AdapterEntry *a = session.adapters(); a != nullptr; a = a->next) {
+        nlohmann::json adapter = {{"number", a->number},
+                                  {"name", AdapterName(a)},
+                                  {"definitionType", ToUtf8(a->definitionType)},
+                                  {"status", StatusText(a->status)},
+                                  {"label", ToUtf8(a->label)},
+                                  {"handle", a->handle},
+                                  {"vlans", VlansJson(session, a->vlans, AdapterName(a))}};
+        adapter["team"] = nullptr;
+        for (TeamEntry *t = session.teams(); t != nullptr; t = t->next) {
+            if (a->teamHandle != 0 && t->handle == a->teamHandle) adapter["team"] = TeamName(t);
+        }
+        out["adapters"].push_back(adapter);
+    }
+    for (TeamEntry *t = session.teams(); t != nullptr; t = t->next) {
+        nlohmann::json members = nlohmann::json::array();
+        for (TeamMemberLink *m = t->members; m != nullptr; m = m->next) {
+            if (m->adapter != nullptr) members.push_back(m->adapter->number);
+        }
+        out["teams"].push_back({{"name", TeamName(t)},
+                                {"definitionType", ToUtf8(t->definitionType)},
+                                {"status", StatusText(t->teamInfo1)},
+                                {"handle", t->handle},
+                                {"members", members},
+                                {"vlans", VlansJson(session, t->vlans, "team \"" + TeamName(t) + "\"")}});
+    }
+}
+
+// One line per object: the name a command takes, its kind, its status and
+// what else identifies it.
+void ListBrief(Session &session) {
+    std::vector<Row> rows;
+    for (AdapterEntry *a = session.adapters(); a != nullptr; a = a->next) {
+        std::string team;
+        for (TeamEntry *t = session.teams(); t != nullptr; t = t->next) {
+            if (a->teamHandle != 0 && t->handle == a->teamHandle) team = "team " + TeamName(t);
+        }
+        rows.push_back({AdapterName(a), "adapter", StatusText(a->status),
+                        std::to_string(a->number) + " " + ToUtf8(a->definitionType) + (team.empty() ? "" : " " + team)});
+    }
+    for (TeamEntry *t = session.teams(); t != nullptr; t = t->next) {
+        std::string members;
+        for (TeamMemberLink *m = t->members; m != nullptr; m = m->next) {
+            if (m->adapter != nullptr) members += (members.empty() ? "" : ",") + AdapterName(m->adapter);
+        }
+        rows.push_back({TeamName(t), "team", StatusText(t->teamInfo1), members});
+    }
+    for (AdapterEntry *a = session.adapters(); a != nullptr; a = a->next) {
+        AddBriefVlanRows(session, a->vlans, AdapterName(a), AdapterName(a), rows);
+    }
+    for (TeamEntry *t = session.teams(); t != nullptr; t = t->next) {
+        AddBriefVlanRows(session, t->vlans, TeamName(t), "team \"" + TeamName(t) + "\"", rows);
+    }
+    PrintTable(console::Listing(), {}, rows);
+}
+
 }  // namespace
 
-void ListCommand(const Options &options, bool json) {
+void ListCommand(const Options &options) {
     Session session(options);
-    if (json) {
-        nlohmann::json out = {{"adapters", nlohmann::json::array()}, {"teams", nlohmann::json::array()}};
-        for (AdapterEntry *a = session.adapters(); a != nullptr; a = a->next) {
-            nlohmann::json adapter = {{"number", a->number},
-                                      {"name", AdapterName(a)},
-                                      {"definitionType", ToUtf8(a->definitionType)},
-                                      {"status", StatusText(a->status)},
-                                      {"label", ToUtf8(a->label)},
-                                      {"handle", a->handle},
-                                      {"vlans", VlansJson(session, a->vlans, AdapterName(a))}};
-            adapter["team"] = nullptr;
-            for (TeamEntry *t = session.teams(); t != nullptr; t = t->next) {
-                if (a->teamHandle != 0 && t->handle == a->teamHandle) adapter["team"] = TeamName(t);
-            }
-            out["adapters"].push_back(adapter);
-        }
-        for (TeamEntry *t = session.teams(); t != nullptr; t = t->next) {
-            nlohmann::json members = nlohmann::json::array();
-            for (TeamMemberLink *m = t->members; m != nullptr; m = m->next) {
-                if (m->adapter != nullptr) members.push_back(m->adapter->number);
-            }
-            out["teams"].push_back({{"name", TeamName(t)},
-                                    {"definitionType", ToUtf8(t->definitionType)},
-                                    {"status", StatusText(t->teamInfo1)},
-                                    {"handle", t->handle},
-                                    {"members", members},
-                                    {"vlans", VlansJson(session, t->vlans, "team \"" + TeamName(t) + "\"")}});
-        }
-        std::cout << out.dump(2) << "\n";
+    if (console::Options().json) {
+        ListJson(session);
+        return;
+    }
+    if (console::Options().brief) {
+        ListBrief(session);
         return;
     }
 
@@ -90,43 +143,36 @@ void ListCommand(const Options &options, bool json) {
             if (m->adapter == nullptr) continue;
             bool last = m->next == nullptr && t->vlans == nullptr;
             rows.push_back(AdapterRow(m->adapter, last ? "└─ " : "├─ "));
-            AddVlanRows(session, m->adapter->vlans, AdapterName(m->adapter), last ? "   " : "│  ",
-                        false, rows);
+            AddVlanRows(session, m->adapter->vlans, AdapterName(m->adapter), last ? "   " : "│  ", rows);
         }
-        AddVlanRows(session, t->vlans, "team \"" + TeamName(t) + "\"", "", false, rows);
+        AddVlanRows(session, t->vlans, "team \"" + TeamName(t) + "\"", "", rows);
     }
     for (AdapterEntry *a = session.adapters(); a != nullptr; a = a->next) {
-        bool teamed = false;
-        for (TeamEntry *t = session.teams(); t != nullptr; t = t->next) {
-            teamed = teamed || (a->teamHandle != 0 && a->teamHandle == t->handle);
-        }
-        if (teamed) continue;
+        if (Teamed(session, a)) continue;
         rows.push_back(AdapterRow(a, ""));
-        AddVlanRows(session, a->vlans, AdapterName(a), "", false, rows);
+        AddVlanRows(session, a->vlans, AdapterName(a), "", rows);
     }
     if (rows.empty()) {
-        std::cout << "no adapters\n";
+        console::Listing() << "no adapters\n";
         return;
     }
-    PrintTable(std::cout, {"#", "NAME", "TYPE", "STATUS", "DESCRIPTION"}, rows);
+    PrintTable(console::Listing(), {"#", "NAME", "TYPE", "STATUS", "DESCRIPTION"}, rows);
 }
 
-void ShowCommand(const Options &options, const std::string &targetText, const std::string &panelText,
-                 bool json, bool all) {
+void ShowCommand(const Options &options, const std::string &targetText, const std::string &panelText, bool all) {
     Session session(options);
     Target target = ResolveTarget(session, targetText);
     std::vector<std::string> panels;
     if (panelText.empty()) {
         panels = target.defaultPanels();
     } else {
-        std::string canonical = panelText;
-        for (const std::string &known : target.knownPanels()) {
-            if (SameTextIgnoringCase(known, panelText)) canonical = known;
-        }
-        panels.push_back(canonical);
+        panels.push_back(target.canonicalPanel(panelText));
     }
 
-    nlohmann::json out = {{"target", target.label}, {"panels", nlohmann::json::object()}};
+    nlohmann::json &out = console::Document();
+    out["target"] = target.label;
+    out["panels"] = nlohmann::json::object();
+    std::ostream &listing = console::Listing();
     bool first = true;
     for (const std::string &panel : panels) {
         // Without a panel name, a standard panel that these definitions do not
@@ -136,21 +182,79 @@ void ShowCommand(const Options &options, const std::string &targetText, const st
         if (std::find(editable.begin(), editable.end(), panel) != editable.end()) {
             ApplyRuleRanges(session, target, list);
         }
-        if (json) {
-            out["panels"][panel] = PanelJson(list, all);
+        out["panels"][panel] = PanelJson(list, all);
+        std::vector<Row> rows = PanelRows(list, all);
+        if (console::Options().brief) {
+            std::vector<Row> brief;
+            for (const Row &row : rows) brief.push_back({row[0], row[2]});
+            PrintTable(listing, {}, brief);
             continue;
         }
-        if (!first) std::cout << "\n";
+        if (!first) listing << "\n";
         first = false;
-        std::cout << target.label << ": " << panel << "\n";
-        std::vector<Row> rows = PanelRows(list, all);
+        listing << Printable(target.label) << ": " << panel << "\n";
         if (rows.empty()) {
-            std::cout << "  (no entries)\n";
+            listing << "  (no entries)\n";
         } else {
-            PrintTable(std::cout, {"PROPERTY", "NAME", "VALUE", "RANGE", "DEFAULT"}, rows);
+            PrintTable(listing, {"PROPERTY", "NAME", "VALUE", "RANGE", "DEFAULT"}, rows);
         }
     }
-    if (json) std::cout << out.dump(2) << "\n";
+}
+
+void PanelsCommand(const Options &options, const std::string &targetText, bool all) {
+    Session session(options);
+    Target target = ResolveTarget(session, targetText);
+    nlohmann::json &out = console::Document();
+    out["target"] = target.label;
+    out["panels"] = nlohmann::json::array();
+    std::ostream &listing = console::Listing();
+    std::vector<Row> briefRows;
+    bool first = true;
+    for (const std::string &panel : target.knownPanels()) {
+        PanelEntry *list = target.panel(session, panel, true);
+        if (list == nullptr) continue;
+        nlohmann::json properties = nlohmann::json::array();
+        std::vector<Row> rows;
+        for (PanelEntry *e : Entries(list)) {
+            if (e->hide && !all) continue;
+            nlohmann::json property = {{"id", ToUtf8(e->id)}, {"displayName", ToUtf8(e->displayName)}};
+            if (e->hide) property["hidden"] = true;
+            properties.push_back(std::move(property));
+            rows.push_back({ToUtf8(e->id), ToUtf8(e->displayName)});
+            briefRows.push_back({panel, ToUtf8(e->id), ToUtf8(e->displayName)});
+        }
+        out["panels"].push_back({{"name", panel}, {"properties", properties}});
+        if (console::Options().brief) continue;
+        if (!first) listing << "\n";
+        first = false;
+        listing << Printable(target.label) << ": " << panel << "\n";
+        if (rows.empty()) {
+            listing << "  (no entries)\n";
+        } else {
+            PrintTable(listing, {"PROPERTY", "NAME"}, rows);
+        }
+    }
+    if (console::Options().brief) PrintTable(listing, {}, briefRows);
+}
+
+void InfoCommand(const Options &options) {
+    std::string definitions = options.definitions.empty() ? DefaultDefinitionsPath() : options.definitions;
+    std::string state = StateFileInUse(options);
+    std::error_code error;
+    bool stateExists = !state.empty() && std::filesystem::exists(state, error);
+    nlohmann::json &out = console::Document();
+    out["version"] = LxnicctlVersion();
+    out["definitions"] = definitions.empty() ? nlohmann::json(nullptr) : nlohmann::json(definitions);
+    out["stateFile"] = state.empty() ? nlohmann::json(nullptr) : nlohmann::json(state);
+    out["stateFileExists"] = stateExists;
+    std::vector<Row> rows = {
+        {"version", LxnicctlVersion()},
+        {"definitions", definitions.empty() ? "(none found; name one with --defs FILE)" : definitions},
+        {"state file", state.empty() ? "(none: set LXNICIF_STATE, XDG_STATE_HOME or HOME, or give --state FILE)"
+                       : state + (stateExists ? "" : " (does not exist yet: the server starts from its "
+                                                      "default inventory and writes it at the first change)")},
+    };
+    PrintTable(console::Listing(), {}, rows);
 }
 
 }  // namespace lxnicctl

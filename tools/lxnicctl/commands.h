@@ -1,5 +1,5 @@
-// The lxnicctl commands. Each opens its own session with the library, prints
-// to standard output and throws a Failure on error.
+// The lxnicctl commands. Each opens its own session with the library, reports
+// through the console (console.h) and throws a Failure on error.
 #pragma once
 
 #include <string>
@@ -9,9 +9,10 @@
 
 namespace lxnicctl {
 
-void ListCommand(const Options &options, bool json);
-void ShowCommand(const Options &options, const std::string &target, const std::string &panel,
-                 bool json, bool all);
+void ListCommand(const Options &options);
+void ShowCommand(const Options &options, const std::string &target, const std::string &panel, bool all);
+void PanelsCommand(const Options &options, const std::string &target, bool all);
+void InfoCommand(const Options &options);
 void SetCommand(const Options &options, const std::string &target,
                 const std::vector<std::string> &assignments);
 

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <map>
 
+#include "console.h"
 #include "library.h"
 #include "output.h"
 #include "records.h"
@@ -58,7 +59,7 @@ std::string Name(const PanelEntry *entry) { return ToUtf8(entry->id); }
 Edit ParseAssignment(const std::string &text) {
     std::size_t equals = text.find('=');
     if (equals == std::string::npos || equals == 0) {
-        throw Failure("\"" + text + "\" is not PROPERTY=VALUE");
+        throw UsageError("\"" + text + "\" is not PROPERTY=VALUE");
     }
     return {text.substr(0, equals), text.substr(equals + 1)};
 }
@@ -163,16 +164,14 @@ int StageEdits(Session &session, const Target &target, const std::vector<Edit> &
     for (PanelEntry *entry : order) {
         std::string before = ShownValue(entry);
         if (!newObject && entry->value != nullptr && before == wanted[entry]) {
-            if (reportUnchanged) out << "  " << Name(entry) << " is already \"" << before << "\"\n";
+            if (reportUnchanged) out << "  " << Name(entry) << " is already \"" << Printable(before) << "\"\n";
             continue;
         }
         MarkChanged(entry, wanted[entry]);
         ++marked;
-        if (newObject) {
-            out << "  " << Name(entry) << " = \"" << wanted[entry] << "\"\n";
-        } else {
-            out << "  " << Name(entry) << ": \"" << before << "\" -> \"" << wanted[entry] << "\"\n";
-        }
+        console::Change(out, {.object = target.label, .property = Name(entry), .from = before,
+                              .to = wanted[entry], .forcedBy = "", .forcedByValue = "",
+                              .isNew = newObject});
     }
     if (target.kind != TargetKind::Adapter) return marked;
 
@@ -233,8 +232,9 @@ int StageEdits(Session &session, const Target &target, const std::vector<Edit> &
             std::string before = ShownValue(f.entry);
             if (!f.entry->changed) ++marked;
             MarkChanged(f.entry, f.text);
-            out << "  " << Name(f.entry) << ": \"" << before << "\" -> \"" << f.text << "\" (forced by "
-                << Name(changedEntry) << " = \"" << ToUtf8(changedEntry->selectedValue) << "\")\n";
+            console::Change(out, {.object = target.label, .property = Name(f.entry), .from = before, .to = f.text,
+                                  .forcedBy = Name(changedEntry),
+                                  .forcedByValue = ToUtf8(changedEntry->selectedValue), .isNew = false});
             pending.push_back(f.entry);
         }
     }

@@ -61,7 +61,7 @@ std::string DescribeResult(const std::string &call, uint32_t code) {
 uint32_t Check(const std::string &what, const std::string &call, uint32_t code) {
     if (code == LXNICCFG_OK || code == LXNICCFG_NOTICE) return code;
     if (code == LXNICCFG_NOTICE2 && call == "ApplyTeamConfigurationChanges") return code;
-    throw Failure(what + " failed: " + call + " answered " + DescribeResult(call, code));
+    throw Failure(what + " failed: " + call + " answered " + DescribeResult(call, code), call, code);
 }
 
 }  // namespace lxnicctl

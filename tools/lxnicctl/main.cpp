@@ -1,135 +1,195 @@
 // lxnicctl: lists, shows and changes adapters, teams and VLANs through the
 // configuration library, and saves and loads the configuration as a script.
-//
-// Exit codes: 0 success; 1 a command failed (the message names what failed
-// and the library's result); 2 the command line is wrong.
+// The commands are the rows of the command table (command_table.cpp); the
+// exit codes are the rows of tools/common/exit_codes.h.
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
+#include <cstring>
 #include <iostream>
+#include <map>
 #include <new>
 
-#include "commands.h"
+#include "command_table.h"
+#include "console.h"
+#include "exit_codes.h"
 #include "library.h"
 
+#ifndef LXNICCTL_VERSION
+#define LXNICCTL_VERSION "1.0.0"
+#endif
+
 using namespace lxnicctl;
+using namespace lxtools;
 
 namespace {
 
-constexpr int kExitFailed = 1;
-constexpr int kExitUsage = 2;
+const char *const kFooter =
+    "Targets: an adapter by number (1) or name (eth0), a team by name (\"Team 1\"), a VLAN as\n"
+    "PARENT/ID or PARENT/NAME (eth2/10, \"Team 1/Backup\") or by its name alone when that is\n"
+    "unique. Where a name could mean more than one object, say which: nic:1, nic:eth0,\n"
+    "team:NAME, vlan:PARENT/ID.\n"
+    "\n"
+    "--json prints one JSON object on standard output, also when the command fails:\n"
+    "{\"error\": {\"message\", \"call\", \"result\", \"meaning\", \"exitCode\"}}.\n";
 
-std::vector<std::string> SplitList(const std::string &value) {
-    std::vector<std::string> items;
-    std::size_t start = 0;
-    while (true) {
-        std::size_t comma = value.find(',', start);
-        std::string item = value.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
-        if (!item.empty()) items.push_back(item);
-        if (comma == std::string::npos) break;
-        start = comma + 1;
+std::size_t EditDistance(const std::string &a, const std::string &b) {
+    std::vector<std::size_t> row(b.size() + 1);
+    for (std::size_t j = 0; j <= b.size(); ++j) row[j] = j;
+    for (std::size_t i = 1; i <= a.size(); ++i) {
+        std::size_t diagonal = row[0];
+        row[0] = i;
+        for (std::size_t j = 1; j <= b.size(); ++j) {
+            std::size_t above = row[j];
+            row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
+            diagonal = above;
+        }
     }
-    return items;
+    return row[b.size()];
+}
+
+// When the command line names a command that does not exist, the message that
+// says so and offers the closest one; empty otherwise.
+std::string UnknownCommand(CLI::App &app, int argc, char **argv) {
+    CLI::App *level = &app;
+    for (int i = 1; i < argc; ++i) {
+        std::string word = argv[i];
+        if (word == "--") break;
+        if (!word.empty() && word[0] == '-') {
+            // An option that takes a value takes the next word, unless given as --opt=value.
+            if (word.find('=') == std::string::npos) {
+                const CLI::Option *option = level->get_option_no_throw(word);
+                for (CLI::App *up = level; option == nullptr && up->get_parent() != nullptr;) {
+                    up = up->get_parent();
+                    option = up->get_option_no_throw(word);
+                }
+                if (option != nullptr && option->get_items_expected_max() > 0) ++i;
+            }
+            continue;
+        }
+        std::vector<CLI::App *> subcommands = level->get_subcommands([](CLI::App *) { return true; });
+        if (subcommands.empty()) return {};
+        for (CLI::App *sub : subcommands) {
+            if (sub->get_name() == word) {
+                level = sub;
+                word.clear();
+                break;
+            }
+        }
+        if (word.empty()) continue;
+        std::string best;
+        std::size_t bestDistance = 3;
+        for (CLI::App *sub : subcommands) {
+            std::size_t d = EditDistance(word, sub->get_name());
+            if (word.size() >= 2 && sub->get_name().rfind(word, 0) == 0) d = std::min(d, std::size_t{1});
+            if (d < bestDistance) {
+                best = sub->get_name();
+                bestDistance = d;
+            }
+        }
+        std::string prefix = level == &app ? "" : level->get_name() + " ";
+        std::string message = "unknown command \"" + prefix + word + "\"";
+        if (!best.empty()) return message + "; did you mean \"" + prefix + best + "\"?";
+        std::string names;
+        for (CLI::App *sub : subcommands) names += (names.empty() ? "" : ", ") + sub->get_name();
+        return message + " (commands: " + names + ")";
+    }
+    std::vector<CLI::App *> subcommands = level->get_subcommands([](CLI::App *) { return true; });
+    if (subcommands.empty()) return {};
+    std::string names;
+    for (CLI::App *sub : subcommands) names += (names.empty() ? "" : ", ") + sub->get_name();
+    if (level == &app) return "a command is needed (" + names + ")";
+    return "\"" + level->get_name() + "\" needs a command (" + names + ")";
+}
+
+bool WantsJson(int argc, char **argv) {
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--") == 0) return false;
+        if (std::strcmp(argv[i], "--json") == 0) return true;
+    }
+    return false;
 }
 
 }  // namespace
 
 int main(int argc, char **argv) {
     CLI::App app{"Shows and changes the server's network adapters, teams and VLANs."};
+    app.name("lxnicctl");
     app.require_subcommand(1);
     app.fallthrough();
+    app.footer(std::string(kFooter) + "\n" + ExitCodeHelp());
+    app.set_version_flag("-V,--version", "lxnicctl " LXNICCTL_VERSION);
 
     Options options;
+    OutputOptions output;
     app.add_option("--defs", options.definitions,
-                   "Definitions file (default: the shipped lxnicdefs.xml beside the program)");
-    app.add_option("--state", options.state,
-                   "State file of the simulated server (sets LXNICIF_STATE)");
+                   "Definitions file (default: the shipped lxnicdefs.xml beside the program)")
+        ->type_name("FILE")
+        ->check(NotEmpty());
+    app.add_option("--state", options.state, "State file of the simulated server (sets LXNICIF_STATE)")
+        ->type_name("FILE")
+        ->check(NotEmpty());
+    app.add_flag("--json", output.json, "One JSON object on standard output, errors included");
+    app.add_flag("-q,--quiet", output.quiet, "Nothing on standard output from changing commands; errors still shown");
+    app.add_flag("-b,--brief", output.brief, "One line per object, no tree characters and no header");
+    app.add_flag("-v,--verbose", output.verbose, "Say which definitions and state file are used");
 
-    bool json = false, all = false;
-
-    CLI::App *list = app.add_subcommand("list", "Adapters, teams and VLANs as a tree");
-    list->add_flag("--json", json, "JSON for scripts");
-
-    std::string target, panel;
-    CLI::App *show = app.add_subcommand("show", "A panel of an adapter, team or VLAN");
-    show->add_option("TARGET", target, "Adapter number or name, team name, VLAN as PARENT/ID or name")->required();
-    show->add_option("PANEL", panel, "Panel name (default: the main panels)");
-    show->add_flag("--json", json, "JSON for scripts");
-    show->add_flag("--all", all, "Also the properties the panel hides");
-
-    std::vector<std::string> assignments;
-    CLI::App *set = app.add_subcommand("set", "Change properties, following the dependency rules");
-    set->add_option("TARGET", target, "Adapter, team or VLAN")->required();
-    set->add_option("PROPERTY=VALUE", assignments, "New values (property id or display name)")->required();
-
-    CLI::App *team = app.add_subcommand("team", "Create, dissolve and change teams");
-    team->require_subcommand(1);
-    team->fallthrough();
-    std::string name, nic;
-    std::string members;
-    CLI::App *teamCreate = team->add_subcommand("create", "Create a team");
-    teamCreate->add_option("NAME", name, "Team name")->required();
-    teamCreate->add_option("--members", members, "Member adapters, numbers or names, separated by commas (1,3)")
-        ->required();
-    teamCreate->add_option("PROPERTY=VALUE", assignments, "Initial settings");
-    CLI::App *teamDissolve = team->add_subcommand("dissolve", "Dissolve a team (its VLANs go with it)");
-    teamDissolve->add_option("NAME", name, "Team name")->required();
-    CLI::App *teamAdd = team->add_subcommand("add", "Add an adapter to a team");
-    teamAdd->add_option("NAME", name, "Team name")->required();
-    teamAdd->add_option("NIC", nic, "Adapter number or name")->required();
-    CLI::App *teamRemove = team->add_subcommand("remove", "Take an adapter out of a team");
-    teamRemove->add_option("NAME", name, "Team name")->required();
-    teamRemove->add_option("NIC", nic, "Adapter number or name")->required();
-
-    CLI::App *vlan = app.add_subcommand("vlan", "Add and remove VLANs");
-    vlan->require_subcommand(1);
-    vlan->fallthrough();
-    std::string parent, vlanId, vlanName;
-    CLI::App *vlanAdd = vlan->add_subcommand("add", "Add a VLAN to an adapter or a team");
-    vlanAdd->add_option("PARENT", parent, "Adapter number or name, or team name")->required();
-    vlanAdd->add_option("--id", vlanId, "VLAN id")->required();
-    vlanAdd->add_option("--name", vlanName, "VLAN name");
-    CLI::App *vlanRemove = vlan->add_subcommand("remove", "Remove a VLAN");
-    vlanRemove->add_option("VLAN", target, "PARENT/ID, PARENT/NAME or the VLAN's name")->required();
-
-    std::string file;
-    bool full = false, addressComments = false, dryRun = false;
-    CLI::App *save = app.add_subcommand("save", "Save the configuration as a script");
-    save->add_option("FILE", file, "Script file")->required();
-    save->add_flag("--full", full, "Full report with every property (not readable by load)");
-    save->add_flag("--address-comments", addressComments, "Comment lines with the current addresses");
-    CLI::App *load = app.add_subcommand("load", "Apply a script (NICs matched by number)");
-    load->add_option("FILE", file, "Script file")->required();
-    load->add_flag("--dry-run", dryRun, "Print the plan, change nothing");
+    Arguments arguments;
+    // Commands appear in --help in the order of the table; a group where its
+    // first command is.
+    std::map<std::string, CLI::App *> groups;
+    auto group = [&](const std::string &name) {
+        if (groups.count(name) == 0) {
+            const CommandGroup *row = nullptr;
+            for (const CommandGroup &g : CommandGroups()) row = g.name == name ? &g : row;
+            CLI::App *sub = app.add_subcommand(name, row != nullptr ? row->help : "");
+            sub->require_subcommand(1);
+            sub->fallthrough();
+            groups[name] = sub;
+        }
+        return groups[name];
+    };
+    std::vector<std::pair<CLI::App *, const CommandRow *>> commands;
+    for (const CommandRow &row : Commands()) {
+        CLI::App *parent = row.group[0] == '\0' ? &app : group(row.group);
+        CLI::App *sub = parent->add_subcommand(row.name, row.help);
+        sub->fallthrough();
+        row.define(*sub, arguments);
+        commands.emplace_back(sub, &row);
+    }
 
     try {
         app.parse(argc, argv);
+    } catch (const CLI::Success &e) {
+        return app.exit(e);  // --help, --version
     } catch (const CLI::ParseError &e) {
-        int code = app.exit(e);
-        return code == 0 ? 0 : kExitUsage;
+        output.json = WantsJson(argc, argv);
+        console::Configure(output);
+        std::string message = UnknownCommand(app, argc, argv);
+        if (message.empty()) message = e.what();
+        console::Fail(kExitUsage, message + " (see lxnicctl --help)");
+        return kExitUsage;
     }
+    console::Configure(output);
 
     try {
-        if (*list) ListCommand(options, json);
-        if (*show) ShowCommand(options, target, panel, json, all);
-        if (*set) SetCommand(options, target, assignments);
-        if (*teamCreate) TeamCreateCommand(options, name, SplitList(members), assignments);
-        if (*teamDissolve) TeamDissolveCommand(options, name);
-        if (*teamAdd) TeamAddCommand(options, name, nic);
-        if (*teamRemove) TeamRemoveCommand(options, name, nic);
-        if (*vlanAdd) VlanAddCommand(options, parent, vlanId, vlanName);
-        if (*vlanRemove) VlanRemoveCommand(options, target);
-        if (*save) SaveCommand(options, file, full, addressComments);
-        if (*load) LoadCommand(options, file, dryRun);
+        for (auto &[sub, row] : commands) {
+            if (sub->parsed()) row->run(options, arguments);
+        }
+    } catch (const UsageError &e) {
+        console::Fail(kExitUsage, e.what());
+        return kExitUsage;
     } catch (const Failure &e) {
-        std::cout << std::flush;
-        std::cerr << "lxnicctl: " << e.what() << "\n";
+        console::Fail(kExitFailed, e.what(), e.call(), e.hasResult(), e.result(),
+                      e.hasResult() ? ResultMeaning(e.call(), e.result()) : "");
         return kExitFailed;
     } catch (const std::bad_alloc &) {
-        std::cerr << "lxnicctl: out of memory\n";
+        console::Fail(kExitFailed, "out of memory");
         return kExitFailed;
     } catch (const std::exception &e) {
-        std::cerr << "lxnicctl: internal error: " << e.what() << "\n";
+        console::Fail(kExitFailed, std::string("internal error: ") + e.what());
         return kExitFailed;
     }
-    return 0;
+    console::Finish();
+    return kExitOk;
 }

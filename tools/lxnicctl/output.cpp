@@ -1,5 +1,8 @@
 #include "output.h"
 
+#include <algorithm>
+
+#include "console.h"
 #include "records.h"
 #include "text.h"
 
@@ -17,8 +20,20 @@ std::size_t DisplayWidth(const std::string &text) {
 
 }  // namespace
 
-void PrintTable(std::ostream &out, const Row &header, const std::vector<Row> &rows) {
-    std::vector<std::size_t> widths(header.size(), 0);
+void PrintTable(std::ostream &out, const Row &rawHeader, const std::vector<Row> &rawRows) {
+    // Every cell is shown escaped: a name cannot reach the terminal as a
+    // control sequence.
+    auto printable = [](const Row &row) {
+        Row shown;
+        for (const std::string &cell : row) shown.push_back(Printable(cell));
+        return shown;
+    };
+    Row header = printable(rawHeader);
+    std::vector<Row> rows;
+    for (const Row &row : rawRows) rows.push_back(printable(row));
+    std::size_t columns = header.size();
+    for (const Row &row : rows) columns = std::max(columns, row.size());
+    std::vector<std::size_t> widths(columns, 0);
     auto measure = [&](const Row &row) {
         for (std::size_t i = 0; i < row.size() && i < widths.size(); ++i) {
             widths[i] = std::max(widths[i], DisplayWidth(row[i]));
@@ -35,7 +50,7 @@ void PrintTable(std::ostream &out, const Row &header, const std::vector<Row> &ro
         while (!line.empty() && line.back() == ' ') line.pop_back();
         out << line << "\n";
     };
-    print(header);
+    if (!header.empty()) print(header);
     for (const Row &row : rows) print(row);
 }
 
@@ -55,8 +70,13 @@ std::vector<Row> PanelRows(PanelEntry *list, bool all) {
     std::vector<Row> rows;
     for (PanelEntry *e : Entries(list)) {
         if (e->hide && !all) continue;
-        rows.push_back({ToUtf8(e->id), ToUtf8(e->displayName), ShownValue(e),
-                        ReadableRange(ToUtf8(e->range)), ToUtf8(e->defaultValue)});
+        std::string range = ReadableRange(ToUtf8(e->range));
+        std::string step = ToUtf8(e->step);
+        if (!range.empty() && !step.empty() && step != "1" && step != "0" &&
+            range.find(", ") == std::string::npos) {
+            range += " step " + step;
+        }
+        rows.push_back({ToUtf8(e->id), ToUtf8(e->displayName), ShownValue(e), range, ToUtf8(e->defaultValue)});
     }
     return rows;
 }

@@ -2,8 +2,9 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <iostream>
 
+#include "console.h"
+#include "file_problems.h"
 #include "library.h"
 #include "records.h"
 #include "text.h"
@@ -28,6 +29,20 @@ std::string DefaultDefinitionsPath() {
     return {};
 }
 
+std::string LxnicctlVersion() { return LXNICCTL_VERSION; }
+
+std::string StateFileInUse(const Options &options) {
+    if (!options.state.empty()) return options.state;
+    auto variable = [](const char *name) {
+        const char *value = std::getenv(name);
+        return std::string(value != nullptr ? value : "");
+    };
+    if (std::string path = variable("LXNICIF_STATE"); !path.empty()) return path;
+    if (std::string dir = variable("XDG_STATE_HOME"); !dir.empty()) return dir + "/lxnicif/state.json";
+    if (std::string home = variable("HOME"); !home.empty()) return home + "/.local/state/lxnicif/state.json";
+    return {};
+}
+
 Session::Session(const Options &options) {
     // The simulated server reads LXNICIF_STATE when a function first needs
     // the state, so it must be set before the first library call.
@@ -43,10 +58,14 @@ Session::Session(const Options &options) {
             throw Failure("no definitions file: none was found beside the program; name one with --defs FILE");
         }
     }
+    console::Verbose("definitions: " + definitions);
+    console::Verbose("state file: " + StateFileInUse(options));
     try {
         uint32_t result = InitXml(ToWide(definitions).c_str());
         loaded_ = true;
-        Check("loading the definitions file " + definitions, "InitXml", result);
+        std::string why = result == LXNICCFG_NO_FILE ? lxtools::WhyCannotRead(definitions) : "";
+        Check("loading the definitions file " + definitions + (why.empty() ? "" : " (" + why + ")"), "InitXml",
+              result);
         result = GetNicList(0, &teams_, &adapters_);
         Check("listing the adapters, teams and VLANs", "GetNicList", result);
     } catch (...) {
@@ -79,11 +98,11 @@ PanelEntry *Deliver(PanelEntry *list, uint32_t result, const std::string &call,
         if (result == LXNICCFG_NO_ENTRIES) return nullptr;
         if (result == LXNICCFG_OK) return nullptr;
         throw Failure("reading panel " + panel + " of " + what + " failed: " + call + " answered " +
-                      DescribeResult(call, result));
+                          DescribeResult(call, result),
+                      call, result);
     }
     if (result != LXNICCFG_OK && result != LXNICCFG_NOTICE) {
-        std::cerr << "lxnicctl: note: panel " << panel << " of " << what
-                  << " was read in part: " << DescribeResult(call, result) << "\n";
+        console::Note("panel " + panel + " of " + what + " was read in part: " + DescribeResult(call, result));
     }
     return list;
 }

@@ -19,6 +19,14 @@ struct Options {
 // ../share/lxniccfg/ of the installed one. Empty when neither exists.
 std::string DefaultDefinitionsPath();
 
+// The simulated server's state file as the server will find it: --state,
+// else LXNICIF_STATE, else $XDG_STATE_HOME/lxnicif/state.json, else
+// ~/.local/state/lxnicif/state.json. Empty when none can be formed.
+std::string StateFileInUse(const Options &options);
+
+// "1.0.0"
+std::string LxnicctlVersion();
+
 class Session {
 public:
     // Sets up the environment, loads the definitions and lists the adapters,

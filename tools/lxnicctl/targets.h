@@ -1,9 +1,14 @@
 // Naming adapters, teams and VLANs on the command line.
 //
-//   adapter  its number (1, 2, ...) or its name (eth0)
-//   team     its name (Team 1)
+//   adapter  its number (1, 2, ...) or its name (eth0); nic:1, nic:eth0
+//   team     its name (Team 1); team:NAME
 //   VLAN     PARENT/ID or PARENT/NAME (eth2/10, "Team 1/Backup"), or its
-//            name alone when no other VLAN, adapter or team has it
+//            name alone when no adapter or team has it; vlan:PARENT/ID
+//   any      handle:N, the handle list --json shows
+//
+// A text that could name more than one object is refused with every
+// candidate and the form that names it without doubt; nothing picks the
+// first match.
 #pragma once
 
 #include <string>
@@ -34,11 +39,15 @@ struct Target {
     std::vector<std::string> editablePanels() const;
     // The panel names the library accepts for this kind of object.
     std::vector<std::string> knownPanels() const;
+    // A known panel name in its own spelling for a name in any case.
+    std::string canonicalPanel(const std::string &name) const;
 };
 
 std::string AdapterName(const AdapterEntry *adapter);
 std::string TeamName(const TeamEntry *team);
 std::string StatusText(uint32_t status);
+// VLAN ids compare as numbers: "010" and "10" are the same id.
+bool SameVlanId(const std::string &a, const std::string &b);
 
 // An adapter by number or name; throws a Failure listing the adapters.
 AdapterEntry *ResolveAdapter(Session &session, const std::string &text);

@@ -1,0 +1,71 @@
+// Where lxnicctl's output goes under the global options --json, --quiet,
+// --brief and --verbose.
+//
+//   text      the report of a changing command (its plan, its steps, what it
+//             did): standard output, nothing under --json or --quiet
+//   listing   what list, show, panels and info were asked to show: standard
+//             output, nothing under --json (the JSON document holds it)
+//   document  under --json, the one JSON object printed on standard output
+//             when the command ends, also when it fails
+//   notes     remarks on standard error ("lxnicctl: note: ..."), left out
+//             under --quiet; under --json also in the document's "notes"
+//
+// Standard output is flushed before anything goes to standard error, and
+// every line is written whole, so a progress line and a message never share
+// a line.
+#pragma once
+
+#include <nlohmann/json.hpp>
+#include <ostream>
+#include <string>
+
+namespace lxnicctl {
+
+struct OutputOptions {
+    bool json = false;
+    bool quiet = false;
+    bool brief = false;
+    bool verbose = false;
+};
+
+namespace console {
+
+void Configure(const OutputOptions &options);
+const OutputOptions &Options();
+
+std::ostream &Text();
+std::ostream &Listing();
+nlohmann::json &Document();
+
+void Note(const std::string &text);
+// Only under --verbose, on standard error.
+void Verbose(const std::string &text);
+
+// One change of a property value, reported as "  PROPERTY: "FROM" -> "TO""
+// (with "(forced by P = "V")" when a dependency rule forced it) and recorded
+// in the document's "changes". With `isNew`: an initial setting of an object
+// to be created, "  PROPERTY = "TO"".
+struct ValueChange {
+    std::string object, property, from, to;
+    std::string forcedBy, forcedByValue;  // the property whose value forced this one
+    bool isNew = false;
+};
+void Change(std::ostream &out, const ValueChange &change);
+
+// Ends a successful command: prints the document under --json.
+void Finish();
+
+// Ends a failed command: the message on standard error and, under --json, the
+// error object on standard output. `call` empty: no library call failed.
+void Fail(int exitCode, const std::string &message, const std::string &call = "",
+          bool hasResult = false, uint32_t result = 0, const std::string &meaning = "");
+
+}  // namespace console
+
+// Text for a terminal: control characters (and DEL, and the C1 controls)
+// shown as escapes (\t, \n, \x1b, \u009b) and bytes that are not UTF-8 as
+// \xNN, so that a name cannot move the cursor or change the terminal. The
+// JSON output keeps the text as it is.
+std::string Printable(const std::string &text);
+
+}  // namespace lxnicctl
