@@ -4,6 +4,8 @@
 #include <cerrno>
 #include <cstdlib>
 
+#include "text.h"
+
 namespace lxnicsim {
 
 namespace {
@@ -35,24 +37,137 @@ std::optional<long long> WholeNumber(const std::string &text) {
     return n;
 }
 
+// Properties whose meaning the server knows, and what it accepts for them
+// beyond its profiles: names it can show, VLAN ids, MAC addresses, and a
+// preferred primary that is one of the team's members. One row each.
+enum class Meaning { TeamName, VlanName, VlanId, MacAddress, MemberName };
+enum class Holder { Adapter, Team, Vlan };
+struct MeaningRow {
+    Holder holder;
+    uint32_t property;
+    Meaning meaning;
+};
+constexpr MeaningRow kMeanings[] = {
+    {Holder::Adapter, 12, Meaning::MacAddress},
+    {Holder::Team, kTeamNameProperty, Meaning::TeamName},
+    {Holder::Team, kPreferredPrimaryProperty, Meaning::MemberName},
+    {Holder::Team, 104, Meaning::MacAddress},
+    {Holder::Vlan, kVlanIdProperty, Meaning::VlanId},
+    {Holder::Vlan, 201, Meaning::VlanName},
+};
+
+// A name the server shows: at most kMaxNameLength characters, none of them a
+// control character.
+bool ShowableName(const std::string &text) {
+    std::u16string wide = ToUtf16(text);
+    std::size_t characters = 0;
+    for (char16_t c : wide) {
+        if (c < 0x20 || (c >= 0x7F && c < 0xA0)) return false;
+        if (c < 0xDC00 || c >= 0xE000) ++characters;  // a surrogate pair is one character
+    }
+    return characters <= kMaxNameLength;
+}
+
+int Hex(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+// 12 hex digits, plain or as six pairs separated by ':' or '-', as
+// "00:1B:21:AA:BB:CC"; a multicast or all-zero address is no adapter's.
+std::optional<std::string> MacAddress(const std::string &text) {
+    std::string digits;
+    if (text.size() == 17 && (text[2] == ':' || text[2] == '-')) {
+        for (std::size_t i = 0; i < text.size(); ++i) {
+            if (i % 3 == 2) {
+                if (text[i] != text[2]) return std::nullopt;
+            } else {
+                digits += text[i];
+            }
+        }
+    } else if (text.size() == 12) {
+        digits = text;
+    } else {
+        return std::nullopt;
+    }
+    std::string out;
+    for (std::size_t i = 0; i < digits.size(); ++i) {
+        int v = Hex(digits[i]);
+        if (v < 0) return std::nullopt;
+        if (i > 0 && i % 2 == 0) out += ':';
+        out += "0123456789ABCDEF"[v];
+    }
+    if (Hex(out[1]) & 1 || out == "00:00:00:00:00:00") return std::nullopt;
+    return out;
+}
+
+// Checks a value of a property the server knows the meaning of and brings it
+// into the form the server keeps (a VLAN id without leading zeros, a MAC
+// address in capitals with ':'). `owner` is the object written (for a team
+// or VLAN being created: its new handle), `members` the team's members.
+uint32_t Understand(const State &s, Holder holder, Handle owner, uint32_t property, std::string &value,
+                    const std::vector<Handle> &members, bool creating) {
+    for (const MeaningRow &row : kMeanings) {
+        if (row.holder != holder || row.property != property) continue;
+        switch (row.meaning) {
+        case Meaning::TeamName:
+            if (value.empty()) return creating ? kOk : kPropertyError;  // a new team is named for its handle
+            if (!ShowableName(value)) return kPropertyError;
+            for (const Team &t : s.teams)
+                if (t.handle != owner && s.teamText(t) == value) return kImpossible;
+            return kOk;
+        case Meaning::VlanName:
+            return value.empty() || ShowableName(value) ? kOk : kPropertyError;
+        case Meaning::VlanId: {
+            std::optional<long long> id = VlanIdNumber(value);
+            if (!id || *id < 1 || *id > 4094) return kPropertyError;
+            value = std::to_string(*id);
+            return kOk;
+        }
+        case Meaning::MacAddress: {
+            if (value.empty()) return kOk;  // the adapter's own address
+            std::optional<std::string> mac = MacAddress(value);
+            if (!mac) return kPropertyError;
+            value = *mac;
+            return kOk;
+        }
+        case Meaning::MemberName:
+            if (value.empty()) return kOk;
+            for (Handle m : members) {
+                const Adapter *a = s.adapter(m);
+                if (a && a->name == value) return kOk;
+            }
+            return kPropertyError;
+        }
+    }
+    return kOk;
+}
+
 // Writes the initial settings of a new team or VLAN over its profile's
 // defaults: each must be a property of that kind the object can take.
-uint32_t FillInitial(const Profile &profile, const Properties &initial, Properties &out) {
+uint32_t FillInitial(const State &s, Holder holder, Handle owner, const std::vector<Handle> &members,
+                     const Profile &profile, const Properties &initial, Properties &out) {
     out = profile.defaults;
-    for (const auto &[number, value] : initial) {
+    for (auto [number, value] : initial) {
         if (!out.count(number)) return kPropertyError;
         if (uint32_t code = profile.check(number, value)) return code;
+        if (uint32_t code = Understand(s, holder, owner, number, value, members, true)) return code;
         out[number] = value;
     }
     return kOk;
 }
 
-uint32_t SetProperty(Properties &properties, const Profile *profile, uint32_t number,
-                     const std::string &value) {
+uint32_t SetProperty(const State &s, Holder holder, Handle owner, const std::vector<Handle> &members,
+                     Properties &properties, const Profile *profile, uint32_t number, std::string value) {
     auto it = properties.find(number);
     if (it == properties.end()) return kPropertyError;
     if (profile)
         if (uint32_t code = profile->check(number, value)) return code;
+    if (uint32_t code = Understand(s, holder, owner, number, value, members, false)) {
+        return code == kImpossible ? kPropertyError : code;
+    }
     it->second = value;
     return profile && profile->restart.count(number) ? kNotice : kOk;
 }
@@ -62,17 +177,18 @@ uint32_t Carry(State &s, const Change &c) {
     case Change::SetAdapterProperty: {
         Adapter *a = s.adapter(c.owner);
         if (!a) return kUnknownHandle;
-        return SetProperty(a->properties, s.profileOf(*a), c.property, c.value);
+        return SetProperty(s, Holder::Adapter, c.owner, {}, a->properties, s.profileOf(*a), c.property, c.value);
     }
     case Change::SetTeamProperty: {
         Team *t = s.team(c.owner);
         if (!t) return kUnknownHandle;
-        return SetProperty(t->properties, &s.teamProfile, c.property, c.value);
+        return SetProperty(s, Holder::Team, c.owner, t->members, t->properties, &s.teamProfile, c.property,
+                           c.value);
     }
     case Change::SetVlanProperty: {
         Vlan *v = s.vlan(c.owner);
         if (!v) return kUnknownHandle;
-        return SetProperty(v->properties, &s.vlanProfile, c.property, c.value);
+        return SetProperty(s, Holder::Vlan, c.owner, {}, v->properties, &s.vlanProfile, c.property, c.value);
     }
     case Change::CreateTeam: {
         if (c.owner == 0 || s.holds(c.owner)) return kImpossible;
@@ -82,7 +198,8 @@ uint32_t Carry(State &s, const Change &c) {
         Team t;
         t.handle = c.owner;
         t.members = c.members;
-        if (uint32_t code = FillInitial(s.teamProfile, c.initial, t.properties)) return code;
+        if (uint32_t code = FillInitial(s, Holder::Team, t.handle, t.members, s.teamProfile, c.initial, t.properties))
+            return code;
         auto name = t.properties.find(kTeamNameProperty);
         if (name != t.properties.end() && name->second.empty())
             name->second = "Team " + std::to_string(t.handle);
@@ -103,6 +220,9 @@ uint32_t Carry(State &s, const Change &c) {
         auto it = std::find(t->members.begin(), t->members.end(), c.other);
         if (it == t->members.end()) return kImpossible;
         t->members.erase(it);
+        // A preferred primary that leaves the team is no longer preferred.
+        auto primary = t->properties.find(kPreferredPrimaryProperty);
+        if (primary != t->properties.end() && primary->second == s.adapter(c.other)->name) primary->second.clear();
         return kOk;
     }
     case Change::DissolveTeam: {
@@ -123,7 +243,8 @@ uint32_t Carry(State &s, const Change &c) {
         v.handle = c.owner;
         v.parent = c.other;
         v.parameter = c.parameter;
-        if (uint32_t code = FillInitial(s.vlanProfile, c.initial, v.properties)) return code;
+        if (uint32_t code = FillInitial(s, Holder::Vlan, v.handle, {}, s.vlanProfile, c.initial, v.properties))
+            return code;
         s.vlans.push_back(std::move(v));
         s.nextHandle = std::max(s.nextHandle, c.owner + 1);
         return kOk;
@@ -138,6 +259,12 @@ uint32_t Carry(State &s, const Change &c) {
 }
 
 }  // namespace
+
+std::optional<long long> VlanIdNumber(const std::string &text) {
+    if (text.empty() || text.size() > 9 || text.find_first_not_of("0123456789") != std::string::npos)
+        return std::nullopt;
+    return std::stoll(text);
+}
 
 bool Allowed::accepts(const std::string &value) const {
     if (!choices.empty() && std::find(choices.begin(), choices.end(), value) == choices.end())
@@ -224,8 +351,12 @@ std::string State::inconsistency() const {
             return "the parent " + std::to_string(v.parent) + " of VLAN " +
                    std::to_string(v.handle) + " does not exist";
         auto id = v.properties.find(kVlanIdProperty);
-        if (id != v.properties.end() && !vlanIds.insert({v.parent, id->second}).second)
-            return "two VLANs of " + std::to_string(v.parent) + " have the VLAN id " + id->second;
+        if (id == v.properties.end()) continue;
+        // Ids compare as numbers: "010" and "10" are one id.
+        std::optional<long long> number = VlanIdNumber(id->second);
+        std::string key = number ? std::to_string(*number) : id->second;
+        if (!vlanIds.insert({v.parent, key}).second)
+            return "two VLANs of " + std::to_string(v.parent) + " have the VLAN id " + key;
     }
     return {};
 }

@@ -41,7 +41,14 @@ enum Status : uint32_t {
 
 // Property numbers with a meaning to the server itself.
 inline constexpr uint32_t kTeamNameProperty = 100;
+inline constexpr uint32_t kPreferredPrimaryProperty = 103;
 inline constexpr uint32_t kVlanIdProperty = 200;
+
+// The longest team or VLAN name the server takes, in characters.
+inline constexpr std::size_t kMaxNameLength = 64;
+
+// A VLAN id as a number: decimal digits only ("010" is 10), else nothing.
+std::optional<long long> VlanIdNumber(const std::string &text);
 
 // What values one property accepts: a list of texts, or a closed range of
 // decimal numbers. Neither set: any text.

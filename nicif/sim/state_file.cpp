@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <array>
@@ -373,11 +374,27 @@ std::string PrepareDirectory(const std::string &path) {
 
 }  // namespace
 
+std::string ResolveStatePath(const std::string &path) {
+    // Follows a chain of symbolic links (relative ones from the folder of
+    // the link) to the file it ends at, which need not exist yet.
+    std::filesystem::path current(path);
+    for (int hops = 0; hops < 40; ++hops) {
+        std::error_code ec;
+        if (!std::filesystem::is_symlink(current, ec)) return current.string();
+        std::filesystem::path target = std::filesystem::read_symlink(current, ec);
+        if (ec) return current.string();
+        current = target.is_absolute() ? target : current.parent_path() / target;
+    }
+    return current.string();
+}
+
 StateFileLock::~StateFileLock() {
     if (fd_ >= 0) ::close(fd_);  // closing releases the lock
 }
 
-std::string StateFileLock::acquire(const std::string &path) {
+std::string StateFileLock::acquire(const std::string &givenPath) {
+    // Every name of the file (a link to it, say) locks the same lock.
+    const std::string path = ResolveStatePath(givenPath);
     if (std::string problem = PrepareDirectory(path); !problem.empty()) return problem;
     const std::string lockPath = path + ".lock";
     fd_ = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
@@ -389,14 +406,31 @@ std::string StateFileLock::acquire(const std::string &path) {
     return {};
 }
 
-std::string SaveState(const std::string &path, const State &state) {
+std::string SaveState(const std::string &givenPath, const State &state) {
+    // A symbolic link stays a link: the file it leads to is replaced.
+    const std::string path = ResolveStatePath(givenPath);
     if (std::string problem = PrepareDirectory(path); !problem.empty()) return problem;
     std::string text = StateToText(state);
     std::string temporary = path + ".tmp-" + std::to_string(::getpid());
     int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd < 0) return "cannot create " + temporary + ": " + std::strerror(errno);
-    bool written = WriteAll(fd, text) && ::fsync(fd) == 0;
-    int saved = errno;
+    // The replacement keeps the permission bits and, where the process may
+    // give them, the owner and group of the file it replaces.
+    struct stat old;
+    bool replacing = ::stat(path.c_str(), &old) == 0;
+    bool written = true;
+    int saved = 0;
+    if (replacing) {
+        if (::fchmod(fd, old.st_mode & 07777) != 0) {
+            written = false;
+            saved = errno;
+        }
+        if (::fchown(fd, old.st_uid, old.st_gid) != 0 && ::fchown(fd, static_cast<uid_t>(-1), old.st_gid) != 0) {
+            // Not permitted to give the file away: it stays the writer's.
+        }
+    }
+    written = written && WriteAll(fd, text) && ::fsync(fd) == 0;
+    if (!written && saved == 0) saved = errno;
     if (::close(fd) != 0 && written) {
         written = false;
         saved = errno;

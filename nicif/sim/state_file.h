@@ -35,9 +35,15 @@ LoadResult ParseState(const std::string &text);
 // The state as the JSON text of a state file.
 std::string StateToText(const State &state);
 
-// Writes the state to a temporary file beside path and renames it over
-// path, creating the directory when needed. Empty on success, otherwise what
-// went wrong (the file at path is then unchanged).
+// The file a state file path leads to: the path itself, or where its chain
+// of symbolic links ends.
+std::string ResolveStatePath(const std::string &path);
+
+// Writes the state to a temporary file beside the file path leads to and
+// renames it over that file, creating the directory when needed: a symbolic
+// link stays a link, and the file keeps its permission bits, owner and
+// group. Empty on success, otherwise what went wrong (the file at path is
+// then unchanged).
 std::string SaveState(const std::string &path, const State &state);
 
 // An exclusive lock on the state file among processes, held from reading the

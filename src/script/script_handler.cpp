@@ -55,6 +55,7 @@ std::string ScriptMessage(unsigned id, std::initializer_list<std::string_view> a
 void ScriptHandler::ConfigRelease::operator()(ScriptConfig *config) const { FreeScriptConfig(config); }
 
 void ScriptHandler::startElement(const XMLCh *name, xercesc::AttributeList &attributes) {
+    ++depth_;
     if (rejected_) return;
     try {
         step(name, attributes);
@@ -64,6 +65,8 @@ void ScriptHandler::startElement(const XMLCh *name, xercesc::AttributeList &attr
         config_.reset();
     }
 }
+
+void ScriptHandler::endElement(const XMLCh *) { --depth_; }
 
 void ScriptHandler::finish() {
     if (rejected_ || level_ != Level::Root) return;
@@ -82,6 +85,14 @@ uint32_t ScriptHandler::take(ScriptConfig **config, std::string *message) {
 }
 
 void ScriptHandler::step(const XMLCh *name, xercesc::AttributeList &attributes) {
+    // How deep an element may sit: version, nic and team in teamingconfig
+    // (depth 2), a NIC's or team's property and vlan one level further, a
+    // VLAN's property one more. One nested deeper (a nic inside a nic, a team
+    // inside a team, anything inside a property) is refused rather than read
+    // as the next NIC or team.
+    auto atMost = [&](int depth) {
+        if (depth_ > depth) Reject(kMsgUnexpectedElement, {Narrow(name)});
+    };
     // An element a level does not own ends it and goes to the level above.
     switch (level_) {
     case Level::Root:
@@ -93,6 +104,7 @@ void ScriptHandler::step(const XMLCh *name, xercesc::AttributeList &attributes) 
         return;
     case Level::Vlan:
         if (Is(name, u"property")) {
+            atMost(4);
             readProperty(*Append(nextVlanProperty_), attributes);
             return;
         }
@@ -100,10 +112,12 @@ void ScriptHandler::step(const XMLCh *name, xercesc::AttributeList &attributes) 
         [[fallthrough]];
     case Level::Member:
         if (Is(name, u"property")) {
+            atMost(3);
             readProperty(*Append(nextMemberProperty_), attributes);
             return;
         }
         if (Is(name, u"vlan")) {
+            atMost(3);
             nextVlanProperty_ = &Append(nextVlan_)->properties;
             level_ = Level::Vlan;
             return;
@@ -111,6 +125,7 @@ void ScriptHandler::step(const XMLCh *name, xercesc::AttributeList &attributes) 
         level_ = Level::Top;
         [[fallthrough]];
     case Level::Top:
+        atMost(2);
         if (Is(name, u"version")) {
             readVersion(attributes);
         } else if (Is(name, u"nic")) {

@@ -4,7 +4,9 @@
 // team at the top; property and vlan belong to the NIC or team before them,
 // and property to the VLAN before it. A VLAN ends at the next element that is
 // not a property, a NIC or team at the next one that is neither a property
-// nor a VLAN (how the tags nest does not matter).
+// nor a VLAN. No element may be nested deeper than where it belongs: a nic
+// inside a nic, a team inside a team or anything inside a property is
+// refused as an unexpected element, never read as the next NIC or team.
 #pragma once
 
 #include <cstdint>
@@ -25,6 +27,7 @@ std::string ScriptMessage(unsigned id, std::initializer_list<std::string_view> a
 class ScriptHandler : public HardenedHandler {
 public:
     void startElement(const XMLCh *name, xercesc::AttributeList &attributes) override;
+    void endElement(const XMLCh *name) override;
     void finish() override;
 
     // Once the whole document was parsed: 0 with the tree handed to *config,
@@ -54,6 +57,7 @@ private:
     ScriptProperty **nextMemberProperty_ = nullptr;
     ScriptVlan **nextVlan_ = nullptr;
     ScriptProperty **nextVlanProperty_ = nullptr;
+    int depth_ = 0;  // elements open around the current one
     bool rejected_ = false;
     std::string message_;
 };

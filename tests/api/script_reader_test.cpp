@@ -135,6 +135,16 @@ TEST_F(ScriptReader, RejectedDocumentsGiveTheFirstRulesMessage) {
          "Invalid attribute specified for <property> element: name"},
         {"<teamingconfig><team relnics='1'><vlan><property Id='a' value='b'/></vlan></team></teamingconfig>",
          "Invalid attribute specified for <property> element: Id"},
+        // Nested deeper than it belongs: refused, not read as the next NIC or team.
+        {"<teamingconfig><nic><property id='a' value='b'/><nic/></nic></teamingconfig>",
+         "Unexpected or invalid XML Element: <nic>"},
+        {"<teamingconfig><team relnics='1'><team relnics='2'/></team></teamingconfig>",
+         "Unexpected or invalid XML Element: <team>"},
+        {"<teamingconfig><nic><vlan><vlan/></vlan></nic></teamingconfig>", "Unexpected or invalid XML Element: <vlan>"},
+        {"<teamingconfig><nic><property id='a' value='b'><property id='c' value='d'/></property></nic></teamingconfig>",
+         "Unexpected or invalid XML Element: <property>"},
+        {"<teamingconfig><version UtilityVersion='1' ScriptVersion='3.1'><nic/></version></teamingconfig>",
+         "Unexpected or invalid XML Element: <nic>"},
         // A failure after good records releases them too.
         {"<teamingconfig><nic><property id='a' value='b'/></nic><nic><vlan><property/></vlan></nic></teamingconfig>",
          "Two and only two attributes may be specified in property element"},

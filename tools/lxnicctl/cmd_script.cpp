@@ -19,6 +19,9 @@ namespace lxnicctl {
 
 namespace {
 
+// The script version this program writes and reads.
+constexpr const char *kScriptVersion = "3.1";
+
 Target AdapterTarget(AdapterEntry *adapter) {
     Target target;
     target.kind = TargetKind::Adapter;
@@ -105,7 +108,11 @@ std::vector<Edit> Applicable(Session &session, const Target &target, const std::
             }
         }
         if (entry == nullptr) {
-            out << "  skipped: " << edit.property << " (" << target.label << " has no such property)\n";
+            // Left out, and said so where --quiet does not hide it.
+            out << "  skipped: " << Printable(edit.property) << " (" << Printable(target.label)
+                << " has no such property)\n";
+            console::Note("the script sets " + edit.property + ", which " + target.label +
+                          " does not have that can be set; it is left out");
         } else if (newTeam && panelOf == "TeamAdvanced") {
             out << "  skipped: " << edit.property << " (a new team takes its advanced settings from its members)\n";
         } else {
@@ -148,7 +155,7 @@ int PlanVlans(Session &session, const Target &parent, ScriptVlan *vlans, bool pa
         VlanEntry *existing = nullptr;
         if (!parentIsNew) {
             for (VlanEntry *v = list; v != nullptr; v = v->next) {
-                if (!v->isNew && VlanId(session, v, parent.label) == id) existing = v;
+                if (!v->isNew && SameVlanId(VlanId(session, v, parent.label), id)) existing = v;
             }
         }
         if (existing != nullptr) {
@@ -218,6 +225,18 @@ void LoadCommand(const Options &options, const std::string &file, bool dryRun) {
                           ": ReadXmlScriptFile answered " + DescribeResult("ReadXmlScriptFile", result) +
                           (messageText.empty() ? "" : ": " + messageText),
                       "ReadXmlScriptFile", result);
+    }
+
+    // A script of a version this program does not know may mean something
+    // else by what it holds; a script without a version element is read as
+    // the current one.
+    if (config->version != nullptr) {
+        std::string version = ToUtf8(config->version->scriptVersion);
+        if (version != kScriptVersion) {
+            throw Failure("the script " + file + " is of script version \"" + version +
+                          "\", which this program does not know (it reads version " + kScriptVersion +
+                          "); nothing was changed");
+        }
     }
 
     // Every NIC of the script must be one of this server's adapters, by number.

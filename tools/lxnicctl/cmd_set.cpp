@@ -1,10 +1,13 @@
 // lxnicctl set.
+#include <sstream>
+
 #include "apply.h"
 #include "commands.h"
 #include "console.h"
 #include "edits.h"
 #include "library.h"
 #include "targets.h"
+#include "text.h"
 
 namespace lxnicctl {
 
@@ -18,8 +21,10 @@ void SetCommand(const Options &options, const std::string &targetText,
     std::ostream &out = console::Text();
     console::Document()["target"] = target.label;
     console::Document()["changed"] = false;
-    out << Printable(target.label) << ":\n";
-    int marked = StageEdits(session, target, edits, out);
+    // Every value is checked before the plan is shown.
+    std::ostringstream lines;
+    int marked = StageEdits(session, target, edits, lines);
+    out << Printable(target.label) << ":\n" << lines.str();
     if (marked == 0) {
         out << "nothing to change\n";
         return;

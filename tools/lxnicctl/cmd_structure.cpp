@@ -1,5 +1,6 @@
 // lxnicctl team ... and lxnicctl vlan ...: creating and removing teams,
 // members and VLANs.
+#include <sstream>
 
 #include "apply.h"
 #include "commands.h"
@@ -8,6 +9,7 @@
 #include "library.h"
 #include "records.h"
 #include "targets.h"
+#include "text.h"
 
 namespace lxnicctl {
 
@@ -30,14 +32,10 @@ VlanEntry *&VlansOf(const Target &parent) {
 void TeamCreateCommand(const Options &options, const std::string &name,
                        const std::vector<std::string> &members,
                        const std::vector<std::string> &assignments) {
-    if (name.empty()) throw Failure("a team needs a name");
     std::vector<Edit> edits{{"TeamName", name}};
     for (const std::string &text : assignments) edits.push_back(ParseAssignment(text));
 
     Session session(options);
-    for (TeamEntry *t = session.teams(); t != nullptr; t = t->next) {
-        if (TeamName(t) == name) throw Failure("there is already a team \"" + name + "\"");
-    }
     std::vector<AdapterEntry *> adapters;
     for (const std::string &text : members) {
         AdapterEntry *adapter = ResolveAdapter(session, text);
@@ -59,86 +57,116 @@ void TeamCreateCommand(const Options &options, const std::string &name,
     target.team = team;
     target.label = "new team \"" + name + "\"";
 
-    console::Text() << "creating team \"" << name << "\" with";
-    for (AdapterEntry *a : adapters) console::Text() << " " << a->number << " (" << AdapterName(a) << ")";
-    console::Text() << ":\n";
-    StageEdits(session, target, edits, console::Text(), true);
-    ApplyAndCommit(session, {.teamConfiguration = true}, console::Text());
+    // The name and the settings are checked before anything is printed or
+    // written, as any TeamName value is.
+    std::ostringstream lines;
+    StageEdits(session, target, edits, lines, true);
+    std::ostream &out = console::Text();
+    console::Document()["target"] = "team \"" + name + "\"";
+    out << "creating team \"" << Printable(name) << "\" with";
+    for (AdapterEntry *a : adapters) out << " " << a->number << " (" << Printable(AdapterName(a)) << ")";
+    out << ":\n" << lines.str();
+    ApplyAndCommit(session, {.teamConfiguration = true}, out);
     if (team->handle == 0) {
         throw Failure("team \"" + name + "\" was not created: its initial settings could not be gathered");
     }
-    console::Text() << "team \"" << name << "\" created\n";
+    out << "team \"" << Printable(name) << "\" created\n";
 }
 
 void TeamDissolveCommand(const Options &options, const std::string &name) {
     Session session(options);
     TeamEntry *team = ResolveTeam(session, name);
     team->isDeleted = 1;
-    console::Text() << "dissolving team \"" << name << "\"" << (team->vlans != nullptr ? " and its VLANs" : "")
-              << ":\n";
-    ApplyAndCommit(session, {.teamConfiguration = true}, console::Text());
-    console::Text() << "team \"" << name << "\" dissolved\n";
+    std::ostream &out = console::Text();
+    std::string label = "team \"" + TeamName(team) + "\"";
+    console::Document()["target"] = label;
+    out << "dissolving " << Printable(label) << (team->vlans != nullptr ? " and its VLANs" : "") << ":\n";
+    ApplyAndCommit(session, {.teamConfiguration = true}, out);
+    out << Printable(label) << " dissolved\n";
 }
 
 void TeamAddCommand(const Options &options, const std::string &name, const std::string &nic) {
     Session session(options);
     TeamEntry *team = ResolveTeam(session, name);
     AdapterEntry *adapter = ResolveAdapter(session, nic);
+    std::string label = "team \"" + TeamName(team) + "\"";
     if (TeamEntry *current = TeamOf(session, adapter)) {
-        if (current == team) throw Failure(AdapterName(adapter) + " is already a member of team \"" + name + "\"");
+        if (current == team) throw Failure(AdapterName(adapter) + " is already a member of " + label);
         throw Failure(AdapterName(adapter) + " is a member of team \"" + TeamName(current) +
                       "\"; remove it from there first");
     }
     AppendRecord(team->members, NewMemberLink(adapter));
-    console::Text() << "adding " << AdapterName(adapter) << " to team \"" << name << "\":\n";
-    ApplyAndCommit(session, {.teamConfiguration = true}, console::Text());
-    console::Text() << AdapterName(adapter) << " added to team \"" << name << "\"\n";
+    std::ostream &out = console::Text();
+    console::Document()["target"] = label;
+    out << "adding " << Printable(AdapterName(adapter)) << " to " << Printable(label) << ":\n";
+    ApplyAndCommit(session, {.teamConfiguration = true}, out);
+    out << Printable(AdapterName(adapter)) << " added to " << Printable(label) << "\n";
 }
 
 void TeamRemoveCommand(const Options &options, const std::string &name, const std::string &nic) {
     Session session(options);
     TeamEntry *team = ResolveTeam(session, name);
     AdapterEntry *adapter = ResolveAdapter(session, nic);
+    std::string label = "team \"" + TeamName(team) + "\"";
     TeamMemberLink *link = nullptr;
     int members = 0;
     for (TeamMemberLink *m = team->members; m != nullptr; m = m->next) {
         ++members;
         if (m->adapter == adapter) link = m;
     }
-    if (link == nullptr) throw Failure(AdapterName(adapter) + " is not a member of team \"" + name + "\"");
+    if (link == nullptr) throw Failure(AdapterName(adapter) + " is not a member of " + label);
     if (members == 1) {
-        throw Failure(AdapterName(adapter) + " is the last member of team \"" + name +
-                      "\"; a team keeps at least one member (dissolve the team instead)");
+        throw Failure(AdapterName(adapter) + " is the last member of " + label +
+                      "; a team keeps at least one member (dissolve the team instead)");
     }
     link->isRemoved = 1;
-    console::Text() << "removing " << AdapterName(adapter) << " from team \"" << name << "\":\n";
-    ApplyAndCommit(session, {.teamConfiguration = true}, console::Text());
-    console::Text() << AdapterName(adapter) << " removed from team \"" << name << "\"\n";
+    std::ostream &out = console::Text();
+    console::Document()["target"] = label;
+    out << "removing " << Printable(AdapterName(adapter)) << " from " << Printable(label) << ":\n";
+
+    // A preferred primary that leaves the team would name an adapter that is
+    // no longer a member: the reference is cleared with the removal.
+    Target target;
+    target.kind = TargetKind::Team;
+    target.team = team;
+    target.label = label;
+    PanelEntry *primary = FindEntry(target.panel(session, "TeamSettings", true), "PreferredPrimaryNIC");
+    bool clearPrimary = primary != nullptr && ShownValue(primary) == AdapterName(adapter);
+    if (clearPrimary) {
+        MarkChanged(primary, "");
+        console::Change(out, {.object = label, .property = "PreferredPrimaryNIC", .from = AdapterName(adapter),
+                              .to = "", .forcedBy = "", .forcedByValue = "", .isNew = false});
+        out << "  (" << Printable(AdapterName(adapter)) << " was the preferred primary; the team has none now)\n";
+    }
+    ApplyAndCommit(session, {.teamConfiguration = true}, out);
+    out << Printable(AdapterName(adapter)) << " removed from " << Printable(label) << "\n";
 }
 
-void VlanAddCommand(const Options &options, const std::string &parentText, const std::string &id,
+void VlanAddCommand(const Options &options, const std::string &parentText, const std::string &idText,
                     const std::string &name) {
     Session session(options);
     Target parent = ResolveParent(session, parentText);
-    for (VlanEntry *v = VlansOf(parent); v != nullptr; v = v->next) {
-        if (VlanId(session, v, parent.label) == id) {
-            throw Failure(parent.label + " already has VLAN " + id);
-        }
-    }
     VlanEntry *vlan = NewVlanRecord();
     AppendRecord(VlansOf(parent), vlan);
     Target target = parent;
     target.kind = TargetKind::Vlan;
     target.vlan = vlan;
-    target.label = "new VLAN " + id + " on " + parent.label;
+    target.label = "new VLAN " + idText + " on " + parent.label;
 
-    std::vector<Edit> edits{{"VlanId", id}};
+    // The id and the name are checked as any VlanId and VlanName value is:
+    // a number 1-4094 not yet used on the parent, a name no sibling has.
+    std::vector<Edit> edits{{"VlanId", idText}};
     if (!name.empty()) edits.push_back({"VlanName", name});
-    console::Text() << "adding VLAN " << id << " to " << parent.label << ":\n";
-    StageEdits(session, target, edits, console::Text(), true);
-    ApplyAndCommit(session, {.teamConfiguration = true}, console::Text());
+    std::ostringstream lines;
+    StageEdits(session, target, edits, lines, true);
+    std::string id = ToUtf8(FindEntry(vlan->identificationList, "VlanId")->newValue);
+    target.label = "new VLAN " + id + " on " + parent.label;
+    console::Document()["target"] = "VLAN " + id + " on " + parent.label;
+    std::ostream &out = console::Text();
+    out << "adding VLAN " << id << " to " << Printable(parent.label) << ":\n" << lines.str();
+    ApplyAndCommit(session, {.teamConfiguration = true}, out);
     if (vlan->handle == 0) throw Failure("VLAN " + id + " on " + parent.label + " was not created");
-    console::Text() << "VLAN " << id << " added to " << parent.label << "\n";
+    out << "VLAN " << id << " added to " << Printable(parent.label) << "\n";
 }
 
 void VlanRemoveCommand(const Options &options, const std::string &vlanText) {
@@ -148,9 +176,11 @@ void VlanRemoveCommand(const Options &options, const std::string &vlanText) {
         throw Failure("\"" + vlanText + "\" is " + target.label + ", not a VLAN (name a VLAN as PARENT/ID)");
     }
     target.vlan->isDeleted = 1;
-    console::Text() << "removing " << target.label << ":\n";
-    ApplyAndCommit(session, {.teamConfiguration = true}, console::Text());
-    console::Text() << target.label << " removed\n";
+    std::ostream &out = console::Text();
+    console::Document()["target"] = target.label;
+    out << "removing " << Printable(target.label) << ":\n";
+    ApplyAndCommit(session, {.teamConfiguration = true}, out);
+    out << Printable(target.label) << " removed\n";
 }
 
 }  // namespace lxnicctl

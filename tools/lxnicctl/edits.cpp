@@ -9,6 +9,7 @@
 #include "output.h"
 #include "records.h"
 #include "text.h"
+#include "value_kinds.h"
 
 namespace lxnicctl {
 
@@ -117,7 +118,7 @@ std::string CheckValue(const Target &target, const PanelEntry *entry, const std:
             throw Failure("invalid value \"" + value + "\" for " + where + ": must be " +
                           std::to_string(low) + " plus a multiple of " + std::to_string(step));
         }
-        return value;
+        return std::to_string(number);  // "0512" is 512
     }
     // A single text as the range: the only value allowed.
     if (value != range) {
@@ -151,7 +152,8 @@ int StageEdits(Session &session, const Target &target, const std::vector<Edit> &
     std::vector<PanelEntry *> order;
     for (const Edit &edit : edits) {
         PanelEntry *entry = FindEditableEntry(session, target, edit.property);
-        std::string value = CheckValue(target, entry, edit.value);
+        std::string value = CheckKind(session, target, entry, edit.value, Name(entry) + " of " + target.label);
+        value = CheckValue(target, entry, value);
         if (wanted.count(entry) != 0 && wanted[entry] != value) {
             throw Failure(Name(entry) + " is given twice with different values");
         }
