@@ -111,7 +111,7 @@ std::vector<Edit> Applicable(Session &session, const Target &target, const std::
             // Left out, and said so where --quiet does not hide it.
             out << "  skipped: " << Printable(edit.property) << " (" << Printable(target.label)
                 << " has no such property)\n";
-            console::Note("the script sets " + edit.property + ", which " + target.label +
+            console::Warning("the script sets " + edit.property + ", which " + target.label +
                           " does not have that can be set; it is left out");
         } else if (newTeam && panelOf == "TeamAdvanced") {
             out << "  skipped: " << edit.property << " (a new team takes its advanced settings from its members)\n";

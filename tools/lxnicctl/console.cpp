@@ -35,6 +35,12 @@ void Note(const std::string &text) {
     std::cerr << "lxnicctl: note: " << Printable(text) << "\n" << std::flush;
 }
 
+void Warning(const std::string &text) {
+    if (g_options.json) Root()["warnings"].push_back(text);
+    std::cout << std::flush;
+    std::cerr << "lxnicctl: warning: " << Printable(text) << "\n" << std::flush;
+}
+
 void Verbose(const std::string &text) {
     if (!g_options.verbose) return;
     std::cout << std::flush;

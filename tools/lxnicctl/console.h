@@ -8,7 +8,8 @@
 //   document  under --json, the one JSON object printed on standard output
 //             when the command ends, also when it fails
 //   notes     remarks on standard error ("lxnicctl: note: ..."), left out
-//             under --quiet; under --json also in the document's "notes"
+//             under --quiet; under --json also in the document's "notes";
+//             warnings ("lxnicctl: warning: ...") are shown under --quiet too
 //
 // Standard output is flushed before anything goes to standard error, and
 // every line is written whole, so a progress line and a message never share
@@ -38,6 +39,9 @@ std::ostream &Listing();
 nlohmann::json &Document();
 
 void Note(const std::string &text);
+// Like a note, but shown under --quiet too ("lxnicctl: warning: ..."): what
+// the command left out of what it was asked to do.
+void Warning(const std::string &text);
 // Only under --verbose, on standard error.
 void Verbose(const std::string &text);
 

@@ -41,6 +41,10 @@ std::u16string ToWide(const std::string &utf8) {
                 }
             }
         }
+        // An overlong form or a surrogate is not a character: "\xC0\x80"
+        // must not become a NUL that cuts the text short.
+        static constexpr char32_t kMinimum[] = {0, 0, 0x80, 0x800, 0x10000};
+        if (length > 1 && cp != 0xFFFD && (cp < kMinimum[length] || (cp >= 0xD800 && cp < 0xE000))) cp = 0xFFFD;
         i += length;
         if (cp >= 0x10000 && cp <= 0x10FFFF) {
             cp -= 0x10000;
