@@ -10,6 +10,10 @@ packages=(
   nlohmann-json3-dev                        # JSON of the simulated server's state
   valgrind                                  # memory checking of the test suite, instruction counts of the benchmarks
   clang libclang-rt-14-dev                  # libFuzzer targets and their runtime
+  help2man                                  # man pages from the programs' --help
+  bash-completion                           # helpers the completion script uses, and its test
+  pkgconf                                   # pkg-config, for the test of the installed pkg-config file
+  dpkg-dev                                  # dpkg-shlibdeps, with which CPack finds the packages' dependencies
 )
 
 missing=()

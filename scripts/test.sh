@@ -2,7 +2,8 @@
 # Sets everything up, builds, and runs the whole test suite plainly, under
 # AddressSanitizer + UndefinedBehaviorSanitizer, under ThreadSanitizer and
 # under valgrind memcheck, then runs each fuzzing target briefly on its seed
-# corpus. Every stage has a heading; the first stage that fails ends the run
+# corpus. The Debian packages of the plain build are built, checked and
+# unpacked into a throw-away root (nothing is installed on the machine). Every stage has a heading; the first stage that fails ends the run
 # with a non-zero exit, and the time of every stage is listed at the end.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -80,6 +81,7 @@ fuzz() {
 }
 
 stage "plain build" run build
+stage "Debian packages of the plain build" ./tests/tools/deb_test.sh build
 stage "AddressSanitizer + UndefinedBehaviorSanitizer build" asan
 stage "ThreadSanitizer build" tsan
 stage "valgrind memcheck of the plain build" memcheck

@@ -1,10 +1,14 @@
 #!/usr/bin/env bash
 # Installs the build into a temporary prefix and runs the installed programs
 # from another directory: they must find their libraries and the shipped
-# definitions without any environment set up for them.
-#   install_test.sh BUILD_DIR
+# definitions without any environment set up for them. The tree also holds
+# the man pages, the bash completion, and a pkg-config file and CMake package
+# with which a small C program is built and run ("consumer": not for a
+# sanitizer build, whose library needs its runtime loaded first).
+#   install_test.sh BUILD_DIR [consumer]
 set -euo pipefail
-build=${1:?usage: install_test.sh BUILD_DIR}
+build=${1:?usage: install_test.sh BUILD_DIR [consumer]}
+here=$(cd "$(dirname "$0")" && pwd)
 prefix=$(mktemp -d)
 trap 'rm -rf "$prefix"' EXIT
 cmake --install "$build" --prefix "$prefix" >/dev/null
@@ -14,5 +18,50 @@ check=$("$prefix/bin/lxnicdefs" check "$prefix/share/lxniccfg/lxnicdefs.xml")
 grep -q "checksum: matches" <<<"$check"
 listing=$("$prefix/bin/lxnicctl" --state "$prefix/state.json" list)
 grep -q "TEAM" <<<"$listing"
-for f in include/lxniccfg.h include/lxnicif.h; do test -f "$prefix/$f"; done
+for f in include/lxniccfg.h include/lxnicif.h share/bash-completion/completions/lxnicctl \
+         share/bash-completion/completions/lxnicdefs; do
+  test -f "$prefix/$f" || { echo "missing: $f"; exit 1; }
+done
+libdir=$(dirname "$(find "$prefix" -name liblxniccfg.so.1 | head -n1)")
+
+# Man pages, when help2man was there to make them.
+if command -v help2man >/dev/null; then
+  for page in lxnicctl lxnicdefs; do
+    man -l "$prefix/share/man/man1/$page.1" 2>/dev/null | grep -q "Exit codes:" ||
+      { echo "man page of $page lacks its exit codes"; exit 1; }
+  done
+fi
+
+# Completion, with bash-completion's helpers, when they are installed.
+if [ -f /usr/share/bash-completion/bash_completion ]; then
+  complete() {
+    bash -c '
+      source /usr/share/bash-completion/bash_completion
+      source "$1/share/bash-completion/completions/lxnicctl"
+      shift
+      COMP_WORDS=("$@"); COMP_CWORD=$(($# - 1)); COMP_LINE="$*"; COMP_POINT=${#COMP_LINE}
+      _lxnic lxnicctl "${COMP_WORDS[COMP_CWORD]}" "${COMP_WORDS[COMP_CWORD-1]}"
+      printf "%s\n" "${COMPREPLY[@]}"' _ "$prefix" "$@"
+  }
+  export PATH="$prefix/bin:$PATH"
+  [ "$(complete lxnicctl te)" = team ] || { echo "completion of 'te': $(complete lxnicctl te)"; exit 1; }
+  complete lxnicctl team "" | grep -qx dissolve || { echo "completion of 'team '"; exit 1; }
+  complete lxnicctl --st | grep -qx -- --state || { echo "completion of '--st'"; exit 1; }
+  complete lxnicctl --state "$prefix/state.json" show eth | grep -qx eth2/10 ||
+    { echo "completion of targets"; exit 1; }
+fi
+
+if [ "${2:-}" = consumer ]; then
+  work=$prefix/consumer
+  mkdir -p "$work"
+  # pkg-config
+  export PKG_CONFIG_PATH=$libdir/pkgconfig
+  cc -Wall -Werror -o "$work/by-pkg-config" "$here/consumer/consumer.c" $(pkg-config --cflags --libs lxniccfg) \
+    -Wl,-rpath,"$(pkg-config --variable=libdir lxniccfg)"
+  LXNICIF_STATE=$prefix/state.json "$work/by-pkg-config" | grep -q "GetNicList 0, 6 adapters"
+  # find_package(lxniccfg)
+  cmake -S "$here/consumer" -B "$work/build" -G Ninja -DCMAKE_PREFIX_PATH="$prefix" >/dev/null
+  cmake --build "$work/build" >/dev/null
+  LXNICIF_STATE=$prefix/state.json "$work/build/consumer" | grep -q "GetNicList 0, 6 adapters"
+fi
 echo "installed tree works"

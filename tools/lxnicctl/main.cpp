@@ -118,6 +118,7 @@ int main(int argc, char **argv) {
     app.require_subcommand(1);
     app.fallthrough();
     app.footer(std::string(kFooter) + "\n" + ExitCodeHelp());
+    app.set_help_all_flag("--help-all", "Help for every command and its options");
     app.set_version_flag("-V,--version", "lxnicctl " LXNICCTL_VERSION);
 
     Options options;

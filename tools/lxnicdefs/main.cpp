@@ -229,6 +229,7 @@ int main(int argc, char **argv) {
     app.name("lxnicdefs");
     app.require_subcommand(1);
     app.footer(ExitCodeHelp());
+    app.set_help_all_flag("--help-all", "Help for every command and its options");
     app.set_version_flag("-V,--version", "lxnicdefs " LXNICDEFS_VERSION);
     std::string file;
     bool force = false;
