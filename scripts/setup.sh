@@ -14,14 +14,25 @@ packages=(
   bash-completion                           # helpers the completion script uses, and its test
   pkgconf                                   # pkg-config, for the test of the installed pkg-config file
   dpkg-dev                                  # dpkg-shlibdeps, with which CPack finds the packages' dependencies
+  python3-pytest                            # tests of the Ansible collection's modules
+)
+# Installed without the packages they recommend: ansible-core alone runs the
+# collection (it would otherwise bring every community collection along).
+lean_packages=(
+  ansible-core                              # the Ansible collection and its playbook test
 )
 
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-if ((${#missing[@]})); then
+missing_of() {
+  for p in "$@"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || echo "$p"
+  done
+}
+
+mapfile -t missing < <(missing_of "${packages[@]}")
+mapfile -t missing_lean < <(missing_of "${lean_packages[@]}")
+if ((${#missing[@]} + ${#missing_lean[@]})); then
   export DEBIAN_FRONTEND=noninteractive
   apt-get update -qq
-  apt-get install -y -qq "${missing[@]}"
+  ((${#missing[@]} == 0)) || apt-get install -y -qq "${missing[@]}"
+  ((${#missing_lean[@]} == 0)) || apt-get install -y -qq --no-install-recommends "${missing_lean[@]}"
 fi
