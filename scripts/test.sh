@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Sets everything up, builds, and runs the whole test suite plainly, under
+# Sets everything up, builds, and runs the whole test suite plainly, the
+# Ansible collection's tests against the plain build, the suite under
 # AddressSanitizer + UndefinedBehaviorSanitizer, under ThreadSanitizer and
 # under valgrind memcheck, then runs each fuzzing target briefly on its seed
 # corpus. The Debian packages of the plain build are built, checked and
@@ -70,6 +71,14 @@ memcheck() {
   fi
 }
 
+# The Ansible collection's module tests, and its playbook run with parallel
+# forks on a fleet of 20 simulated servers on this machine (each with its own
+# state file in a temporary folder), both against the plain build's lxnicctl.
+collection() {
+  PYTHONDONTWRITEBYTECODE=1 LXNICCTL="$PWD/build/tools/lxnicctl/lxnicctl" \
+    pytest-3 -q -p no:cacheprovider ansible/ansible_collections/lxniccfg/net/tests
+}
+
 fuzz() {
   for target in checksum_fuzzer definitions_fuzzer script_reader_fuzzer; do
     echo "-- $target, ${fuzz_seconds}s"
@@ -82,6 +91,7 @@ fuzz() {
 
 stage "plain build" run build
 stage "Debian packages of the plain build" ./tests/tools/deb_test.sh build
+stage "Ansible collection: modules, and a playbook on 20 simulated servers" collection
 stage "AddressSanitizer + UndefinedBehaviorSanitizer build" asan
 stage "ThreadSanitizer build" tsan
 stage "valgrind memcheck of the plain build" memcheck
