@@ -159,18 +159,20 @@ class Lxnicctl:
         return stdout
 
     def json(self, args):
-        out = self.run(list(args) + ['--json'])
+        """Runs lxnicctl --json with `args`; the object it printed."""
+        out = self.run(['--json'] + list(args))
         try:
             return json.loads(out)
         except ValueError:
-            raise LxnicctlError(self.base + list(args) + ['--json'],
+            raise LxnicctlError(self.base + ['--json'] + list(args),
                                 {'rc': 0, 'reason': 'output', 'message': 'lxnicctl did not print JSON: %s' % out[:200]})
 
     def change(self, args):
-        """Runs a changing command (unless in check mode) and records it."""
-        if not self.module.check_mode:
-            self.run(args)
+        """Runs a changing command and records it; in check mode only records
+        it. Returns what lxnicctl --json reported ({} in check mode)."""
+        report = {} if self.module.check_mode else self.json(args)
         self.changes.append(list(args))
+        return report
 
     def listing(self):
         return self.json(['list'])
@@ -222,6 +224,19 @@ def find_team(listing, name):
         if team.get('name') == name:
             return team
     return None
+
+
+def nic_target(number):
+    return 'nic:%d' % number
+
+
+def team_target(name):
+    return 'team:%s' % name
+
+
+def vlan_target(parent, vlan_id):
+    """A VLAN by its parent's target (nic:N or team:NAME) and its id."""
+    return 'vlan:%s/%s' % (parent, vlan_id)
 
 
 def adapter_by_number(listing, number):
@@ -330,3 +345,18 @@ def values_of(entries, keys):
 
 def assignments(changes):
     return ['%s=%s' % (pid, after) for pid, _before, after in changes]
+
+
+def reported_changes(report):
+    """The value changes of lxnicctl --json's report of a changing command
+    (set, team create and vlan add change one object):
+    {property: (from, to, forced by or None)}."""
+    changes = {}
+    for change in report.get('changes', []):
+        if change['property'] in changes:
+            continue
+        forced_by = change.get('forcedBy')
+        if isinstance(forced_by, dict):
+            forced_by = forced_by.get('property')
+        changes[change['property']] = (change.get('from'), change.get('to'), forced_by)
+    return changes

@@ -79,17 +79,18 @@ ansible_facts:
       type: dict
       sample:
         adapters:
-          - {number: 4, name: eth3, definitionType: VeltraneXGE, status: Active, team: Uplink, target: "4",
+          - {number: 4, name: eth3, definitionType: VeltraneXGE, status: Active, team: Uplink, target: "nic:4",
              vlans: [], panels: {Settings: {SpeedDuplex: "10 Gbps Full Duplex"}}}
         teams:
-          - {name: Uplink, members: [4, 5], status: Active, target: Uplink,
+          - {name: Uplink, members: [4, 5], status: Active, target: "team:Uplink",
              vlans: [{id: "100", name: Storage, handle: 4003}]}
         vlans:
-          - {id: "100", name: Storage, parent: Uplink, parent_kind: team, target: Uplink/100}
+          - {id: "100", name: Storage, parent: Uplink, parent_kind: team, target: "vlan:team:Uplink/100"}
 '''
 
 from ansible.module_utils.basic import AnsibleModule
-from ansible_collections.lxniccfg.net.plugins.module_utils.lxnicctl import Lxnicctl, LxnicctlError, module_spec
+from ansible_collections.lxniccfg.net.plugins.module_utils.lxnicctl import (
+    Lxnicctl, LxnicctlError, module_spec, nic_target, team_target, vlan_target)
 
 KINDS = ('adapters', 'teams', 'vlans')
 
@@ -98,14 +99,14 @@ def shape(listing):
     """The fact: the listing with a target on every object and a flat list
     of the VLANs."""
     facts = {'adapters': [], 'teams': [], 'vlans': []}
-    for kind, parent_kind, ref in (('adapters', 'adapter', lambda a: str(a['number'])),
-                                   ('teams', 'team', lambda t: t['name'])):
+    for kind, parent_kind, ref in (('adapters', 'adapter', lambda a: nic_target(a['number'])),
+                                   ('teams', 'team', lambda t: team_target(t['name']))):
         for item in listing.get(kind, []):
             item = dict(item, target=ref(item))
             facts[kind].append(item)
             for vlan in item.get('vlans', []):
                 facts['vlans'].append(dict(vlan, parent=item['name'], parent_kind=parent_kind,
-                                           target='%s/%s' % (item['target'], vlan['id'])))
+                                           target=vlan_target(item['target'], vlan['id'])))
     return facts
 
 

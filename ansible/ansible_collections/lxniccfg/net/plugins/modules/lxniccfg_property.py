@@ -18,7 +18,9 @@ options:
   target:
     description:
       - The adapter (number or name, C(4) or C(eth3)), team (its name) or VLAN (C(PARENT/ID), for
-        example C(eth2/10) or C(Uplink/100)).
+        example C(eth2/10) or C(Uplink/100)), as lxnicctl names them.
+      - The forms C(nic:4), C(team:Uplink) and C(vlan:team:Uplink/100) (the C(target) of every
+        object in the facts of M(lxniccfg.net.lxniccfg_facts)) cannot be mistaken for another object.
     type: str
     required: true
   properties:
@@ -66,9 +68,12 @@ changed_properties:
   type: dict
   sample: {"JumboFrames": {"before": "Disabled", "after": "9014 Bytes"}}
 forced:
-  description: Other properties of the target that the dependency rules changed with them (not in check mode).
+  description:
+    - Other properties of the target that the dependency rules changed with them, with the property
+      that forced each (not in check mode).
   returned: always
   type: dict
+  sample: {"SpeedDuplex": {"before": "10 Mbps Half Duplex", "after": "Auto Negotiation", "forced_by": "JumboFrames"}}
 commands:
   description: The lxnicctl commands that were run to change the target (in check mode, would be run).
   returned: always
@@ -78,7 +83,7 @@ commands:
 
 from ansible.module_utils.basic import AnsibleModule
 from ansible_collections.lxniccfg.net.plugins.module_utils.lxnicctl import (
-    Lxnicctl, LxnicctlError, assignments, entries_of, module_spec, property_changes, settable_ids, shown_value)
+    Lxnicctl, LxnicctlError, assignments, entries_of, module_spec, property_changes, reported_changes, settable_ids)
 
 
 def main():
@@ -109,20 +114,15 @@ def main():
     forced = {}
     if changes:
         try:
-            ctl.change(['set', target] + assignments(changes))
-            if not module.check_mode:
-                # What the server holds now, and what the rules changed with it.
-                old = dict((e['id'], shown_value(e)) for e in entries)
-                new_entries = entries_of(ctl.panels(target, module.params['properties'])[0])
-                for entry in new_entries:
-                    value = shown_value(entry)
-                    if entry['id'] in after:
-                        after[entry['id']] = value
-                    elif entry['id'] in old and old[entry['id']] != value:
-                        forced[entry['id']] = {'before': old[entry['id']], 'after': value}
-                        before[entry['id']], after[entry['id']] = old[entry['id']], value
+            report = ctl.change(['set', target] + assignments(changes))
         except LxnicctlError as error:
             ctl.fail(error, target=target)
+        # What was written, and what the dependency rules changed with it.
+        for pid, (old, new, forced_by) in reported_changes(report).items():
+            if forced_by and pid not in after:
+                forced[pid] = {'before': old, 'after': new, 'forced_by': forced_by}
+                before[pid] = old
+            after[pid] = new
 
     result = dict(
         changed=bool(changes),

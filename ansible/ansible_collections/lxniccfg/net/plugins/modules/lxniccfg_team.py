@@ -89,7 +89,7 @@ rolled_back:
 from ansible.module_utils.basic import AnsibleModule
 from ansible_collections.lxniccfg.net.plugins.module_utils.lxnicctl import (
     Lxnicctl, LxnicctlError, adapter_by_number, assignments, entries_of, find_adapter, find_team, module_spec,
-    property_changes, settable_ids, value_text, values_of)
+    nic_target, property_changes, reported_changes, settable_ids, team_target, value_text, values_of)
 
 # How to take back a member change.
 UNDO = {'add': 'remove', 'remove': 'add'}
@@ -128,7 +128,7 @@ def settings_command(name, entries, wanted):
     if unknown:
         raise ValueError('team "%s" has no property %s (properties: %s)'
                          % (name, ', '.join(unknown), ', '.join(settable_ids(entries))))
-    return (['set', name] + assignments(changes) if changes else None), changes
+    return (['set', team_target(name)] + assignments(changes) if changes else None), changes
 
 
 def plan(listing, team, panels, params):
@@ -144,7 +144,7 @@ def plan(listing, team, panels, params):
         before = {'name': name, 'members': member_names(listing, team.get('members', [])),
                   'vlans': [v.get('id') for v in team.get('vlans', [])]}
     if params['state'] == 'absent':
-        return ([['team', 'dissolve', name]] if team is not None else []), before, {}
+        return ([['team', 'dissolve', team_target(name)]] if team is not None else []), before, {}
 
     if team is None:
         if members is None:
@@ -161,8 +161,8 @@ def plan(listing, team, panels, params):
         adapters = resolve_members(listing, name, members)
         current, numbers = team.get('members', []), [a['number'] for a in adapters]
         # Additions first, so that the team never drops to no member.
-        commands += [['team', 'add', name, str(n)] for n in numbers if n not in current]
-        commands += [['team', 'remove', name, str(n)] for n in current if n not in numbers]
+        commands += [['team', 'add', team_target(name), nic_target(n)] for n in numbers if n not in current]
+        commands += [['team', 'remove', team_target(name), nic_target(n)] for n in current if n not in numbers]
         after['members'] = [a['name'] for a in adapters]
     if wanted:
         command, changes = settings_command(name, entries_of(panels), wanted)
@@ -181,10 +181,14 @@ def carry_out(module, ctl, commands, after):
     settings = [c for c in commands if c[0] == 'set']
     for command in commands:
         if command[0] != 'set':
-            ctl.change(command)
+            report = ctl.change(command)
+            if command[:2] == ['team', 'create'] and report:
+                # The settings as the new team holds them.
+                written = reported_changes(report)
+                after['properties'] = dict((pid, change[1]) for pid, change in written.items() if pid != 'TeamName')
     members_changed = any(c[:2] in (['team', 'add'], ['team', 'remove']) for c in commands)
     if members_changed and wanted and not module.check_mode:
-        entries = entries_of(ctl.panels(name, wanted)[0])
+        entries = entries_of(ctl.panels(team_target(name), wanted)[0])
         command, changes = settings_command(name, entries, wanted)
         settings = [command] if command else []
         after['properties'] = values_of(entries, after.get('properties', {}))
@@ -237,15 +241,12 @@ def main():
         team = find_team(listing, name)
         panels = None
         if team is not None and params['state'] == 'present' and params['properties']:
-            panels = ctl.panels(name, params['properties'])[0]
+            panels = ctl.panels(team_target(name), params['properties'])[0]
         try:
             commands, before, after = plan(listing, team, panels, params)
         except ValueError as error:
             module.fail_json(msg=str(error))
         carry_out(module, ctl, commands, after)
-        if commands and commands[0][:2] == ['team', 'create'] and not module.check_mode and params['properties']:
-            entries = entries_of(ctl.panels(name, params['properties'])[0])
-            after['properties'] = values_of(entries, params['properties'])
     except LxnicctlError as error:
         ctl.fail(error, **rollback(module, ctl))
 

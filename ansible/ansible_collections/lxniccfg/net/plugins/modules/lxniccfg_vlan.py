@@ -63,7 +63,7 @@ vlan:
   description: The VLAN after the change (in check mode, as it would be); empty when it is absent.
   returned: always
   type: dict
-  sample: {"parent": "Uplink", "id": 100, "name": "Storage", "target": "Uplink/100"}
+  sample: {"parent": "Uplink", "id": 100, "name": "Storage", "target": "vlan:team:Uplink/100"}
 commands:
   description: The lxnicctl commands that were run (in check mode, would be run).
   returned: always
@@ -73,45 +73,45 @@ commands:
 
 from ansible.module_utils.basic import AnsibleModule
 from ansible_collections.lxniccfg.net.plugins.module_utils.lxnicctl import (
-    Lxnicctl, LxnicctlError, find_adapter, find_team, module_spec)
+    Lxnicctl, LxnicctlError, find_adapter, find_team, module_spec, nic_target, team_target, vlan_target)
 
 
 def resolve_parent(listing, parent):
-    """The parent's VLAN list and the text that names it to lxnicctl (an
-    adapter by its number, a team by its name), or (None, None)."""
+    """The parent's VLAN list and the text that names it to lxnicctl
+    (nic:N or team:NAME), or (None, None)."""
     adapter = find_adapter(listing, parent)
     team = find_team(listing, parent)
     if adapter is not None and team is not None:
         raise ValueError('"%s" names both an adapter and a team; give the adapter by its number' % parent)
     if adapter is not None:
-        return adapter.get('vlans', []), str(adapter['number'])
+        return adapter.get('vlans', []), nic_target(adapter['number'])
     if team is not None:
-        return team.get('vlans', []), team['name']
+        return team.get('vlans', []), team_target(team['name'])
     return None, None
 
 
 def plan(listing, params):
-    """The commands that bring the VLAN to the wanted state, and the VLAN
-    before and after as the diff shows it ({} when absent). Raises KeyError
-    when the parent does not exist."""
+    """The commands that bring the VLAN to the wanted state, the VLAN before
+    and after as the diff shows it ({} when absent), and the text that names
+    it to lxnicctl. Raises KeyError when the parent does not exist."""
     parent, vlan_id, name, state = params['parent'], params['vlan_id'], params['name'], params['state']
     vlans, ref = resolve_parent(listing, parent)
     if vlans is None:
         raise KeyError(parent)
-    target = '%s/%d' % (ref, vlan_id)
+    target = vlan_target(ref, vlan_id)
     current = next((v for v in vlans if str(v.get('id')) == str(vlan_id)), None)
     before = {} if current is None else {'parent': parent, 'id': vlan_id, 'name': current.get('name') or ''}
     if state == 'absent':
-        return ([['vlan', 'remove', target]] if current is not None else []), before, {}
+        return ([['vlan', 'remove', target]] if current is not None else []), before, {}, target
     after = {'parent': parent, 'id': vlan_id, 'name': name if name is not None else before.get('name', '')}
     if current is None:
         command = ['vlan', 'add', ref, '--id', str(vlan_id)]
         if name:
             command += ['--name', name]
-        return [command], before, after
+        return [command], before, after, target
     if name is not None and name != before['name']:
-        return [['set', target, 'VlanName=%s' % name]], before, after
-    return [], before, after
+        return [['set', target, 'VlanName=%s' % name]], before, after, target
+    return [], before, after, target
 
 
 def main():
@@ -134,7 +134,7 @@ def main():
         ctl.fail(error)
 
     try:
-        commands, before, after = plan(listing, params)
+        commands, before, after, target = plan(listing, params)
     except ValueError as error:
         module.fail_json(msg=str(error))
     except KeyError:
@@ -145,6 +145,7 @@ def main():
             module.fail_json(msg=message)
         module.warn(message + ' (yet): the VLAN would be added once it exists')
         commands, before = [['vlan', 'add', params['parent'], '--id', str(params['vlan_id'])]], {}
+        target = vlan_target(params['parent'], params['vlan_id'])
         after = {'parent': params['parent'], 'id': params['vlan_id'], 'name': params['name'] or ''}
 
     try:
@@ -153,7 +154,7 @@ def main():
     except LxnicctlError as error:
         ctl.fail(error)
 
-    vlan = dict(after, target='%s/%d' % (params['parent'], params['vlan_id'])) if after else {}
+    vlan = dict(after, target=target) if after else {}
     result = dict(changed=bool(commands), vlan=vlan, commands=ctl.changes)
     if module._diff:
         label = 'VLAN %d on %s' % (params['vlan_id'], params['parent'])

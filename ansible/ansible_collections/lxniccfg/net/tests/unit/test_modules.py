@@ -51,8 +51,8 @@ def test_team_is_created_once_and_check_mode_writes_nothing(run_module, server):
     # A change in check mode: the plan and the diff, and the same bytes on disk.
     wanted = dict(options, name='Uplink', members=['eth3', 'eth5'], properties={'LoadBalAlgorithm': 'IP Address'})
     result = run_module(lxniccfg_team.main, wanted, check=True, diff=True)
-    assert result['commands'] == [['team', 'add', 'Uplink', '6'], ['team', 'remove', 'Uplink', '5'],
-                                  ['set', 'Uplink', 'LoadBalAlgorithm=IP Address']]
+    assert result['commands'] == [['team', 'add', 'team:Uplink', 'nic:6'], ['team', 'remove', 'team:Uplink', 'nic:5'],
+                                  ['set', 'team:Uplink', 'LoadBalAlgorithm=IP Address']]
     assert result['diff']['before']['members'] == ['eth3', 'eth4']
     assert result['diff']['after']['members'] == ['eth3', 'eth5']
     assert result['diff']['after']['properties'] == {'LoadBalAlgorithm': 'IP Address'}
@@ -66,10 +66,10 @@ def test_vlan_is_added_renamed_and_removed_once(run_module, server):
     options, state = server
     storage = dict(options, parent='eth3', vlan_id=100, name='Storage')
     steps = [
-        (storage, True, [['vlan', 'add', '4', '--id', '100', '--name', 'Storage']]),
+        (storage, True, [['vlan', 'add', 'nic:4', '--id', '100', '--name', 'Storage']]),
         (storage, False, []),
-        (dict(storage, name='Backup'), True, [['set', '4/100', 'VlanName=Backup']]),
-        (dict(storage, state='absent'), True, [['vlan', 'remove', '4/100']]),
+        (dict(storage, name='Backup'), True, [['set', 'vlan:nic:4/100', 'VlanName=Backup']]),
+        (dict(storage, state='absent'), True, [['vlan', 'remove', 'vlan:nic:4/100']]),
         (dict(storage, state='absent'), False, []),
     ]
     for args, changed, commands in steps:
@@ -94,7 +94,8 @@ def test_property_reports_the_values_the_rules_force(run_module, server):
 
     result = run_module(lxniccfg_property.main, jumbo, diff=True)
     assert result['changed_properties'] == {'JumboFrames': {'before': 'Disabled', 'after': '9014 Bytes'}}
-    assert result['forced'] == {'SpeedDuplex': {'before': '10 Mbps Half Duplex', 'after': 'Auto Negotiation'}}
+    assert result['forced'] == {'SpeedDuplex': {'before': '10 Mbps Half Duplex', 'after': 'Auto Negotiation',
+                                                'forced_by': 'JumboFrames'}}
     assert result['diff']['after'] == {'JumboFrames': '9014 Bytes', 'SpeedDuplex': 'Auto Negotiation'}
 
     result = run_module(lxniccfg_property.main, jumbo)
@@ -119,7 +120,7 @@ def test_member_changes_are_taken_back_when_the_settings_are_refused(run_module,
     result = run_module(lxniccfg_team.main, dict(options, name='Uplink', members=['eth5', 'eth3'],
                                                  properties={'ReceiveBuffers': '99999'}))
     assert result['failed'] and result['rolled_back'] and not result['changed']
-    assert result['undone'] == [['team', 'add', 'Uplink', '5'], ['team', 'remove', 'Uplink', '6']]
+    assert result['undone'] == [['team', 'add', 'team:Uplink', 'nic:5'], ['team', 'remove', 'team:Uplink', 'nic:6']]
     assert 'outside the range' in result['msg']
     assert [t['members'] for t in listing(state)['teams'] if t['name'] == 'Uplink'] == [[4, 5]]
     assert read(state) == before
@@ -153,11 +154,14 @@ def test_facts_name_every_object_for_the_other_modules(run_module, server):
     result = run_module(lxniccfg_facts.main, dict(options, panels={'adapters': ['default'], 'vlans': ['Vlan']}))
     facts = result['ansible_facts']['lxniccfg']
     assert not result['changed'] and not os.path.exists(state)
-    assert [a['target'] for a in facts['adapters']] == ['1', '2', '3', '4', '5', '6']
+    assert [a['target'] for a in facts['adapters']] == ['nic:1', 'nic:2', 'nic:3', 'nic:4', 'nic:5', 'nic:6']
     assert facts['adapters'][3]['panels']['Settings']['SpeedDuplex'] == '10 Gbps Full Duplex'
     assert 'panels' not in facts['teams'][0]
     assert [(v['target'], v['parent_kind'], v['panels']['Vlan']['VlanName']) for v in facts['vlans']] == [
-        ('3/10', 'adapter', 'Sales'), ('Team 1/20', 'team', 'Backup')]
+        ('vlan:nic:3/10', 'adapter', 'Sales'), ('vlan:team:Team 1/20', 'team', 'Backup')]
+    for item in facts['adapters'][:1] + facts['teams'] + facts['vlans']:
+        result = run_module(lxniccfg_property.main, dict(options, target=item['target'], properties={}))
+        assert (result['failed'], result['changed']) == (False, False)
 
 
 @pytest.mark.parametrize('main, args, message', [

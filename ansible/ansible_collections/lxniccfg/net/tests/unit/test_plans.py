@@ -28,14 +28,14 @@ def vlan(parent, vlan_id, name=None, state='present'):
 
 
 @pytest.mark.parametrize('params, commands', [
-    (vlan('eth3', 100, 'Storage'), [['vlan', 'add', '4', '--id', '100', '--name', 'Storage']]),
-    (vlan('4', 100), [['vlan', 'add', '4', '--id', '100']]),
-    (vlan('Team 1', 30, 'Web'), [['vlan', 'add', 'Team 1', '--id', '30', '--name', 'Web']]),
+    (vlan('eth3', 100, 'Storage'), [['vlan', 'add', 'nic:4', '--id', '100', '--name', 'Storage']]),
+    (vlan('4', 100), [['vlan', 'add', 'nic:4', '--id', '100']]),
+    (vlan('Team 1', 30, 'Web'), [['vlan', 'add', 'team:Team 1', '--id', '30', '--name', 'Web']]),
     # An existing VLAN: renamed when a name is given, else left alone.
     (vlan('eth2', 10, 'Sales'), []),
     (vlan('3', 10), []),
-    (vlan('eth2', 10, 'Retail'), [['set', '3/10', 'VlanName=Retail']]),
-    (vlan('Team 1', 20, state='absent'), [['vlan', 'remove', 'Team 1/20']]),
+    (vlan('eth2', 10, 'Retail'), [['set', 'vlan:nic:3/10', 'VlanName=Retail']]),
+    (vlan('Team 1', 20, state='absent'), [['vlan', 'remove', 'vlan:team:Team 1/20']]),
     (vlan('eth2', 11, state='absent'), []),
 ])
 def test_vlan_plan(params, commands):
@@ -58,12 +58,13 @@ def team(name, members=None, properties=None, state='present'):
     (team('Uplink', ['eth3', 5], {'OpMode': 'Adaptive Load Balancing'}),
      [['team', 'create', 'Uplink', '--members', '4,5', 'OpMode=Adaptive Load Balancing']]),
     # Members are added before others leave, so the team never has none.
-    (team('Team 1', ['eth1', 'eth3']), [['team', 'add', 'Team 1', '4'], ['team', 'remove', 'Team 1', '1']]),
+    (team('Team 1', ['eth1', 'eth3']),
+     [['team', 'add', 'team:Team 1', 'nic:4'], ['team', 'remove', 'team:Team 1', 'nic:1']]),
     (team('Team 1', ['2', 'eth0']), []),
     (team('Team 1', None, {'opmode': 'adaptive load balancing'}),
-     [['set', 'Team 1', 'OpMode=Adaptive Load Balancing']]),
+     [['set', 'team:Team 1', 'OpMode=Adaptive Load Balancing']]),
     (team('Team 1', ['eth0', 'eth1'], {'Team Type': 'adapter fault tolerance'}), []),
-    (team('Team 1', state='absent'), [['team', 'dissolve', 'Team 1']]),
+    (team('Team 1', state='absent'), [['team', 'dissolve', 'team:Team 1']]),
     (team('Uplink', state='absent'), []),
 ])
 def test_team_plan(params, commands):
