@@ -211,8 +211,11 @@ def module_spec(**options):
 # --- Adapters, teams and VLANs in lxnicctl's list --json --------------------
 
 def find_adapter(listing, ref):
-    """The adapter named by number (4 or "4") or by name, or None."""
+    """The adapter named by number (4, "4" or "nic:4") or by name ("eth3" or
+    "nic:eth3"), or None."""
     text = str(ref)
+    if text.startswith('nic:'):
+        text = text[len('nic:'):]
     for adapter in listing.get('adapters', []):
         if (text.isdigit() and adapter.get('number') == int(text)) or adapter.get('name') == text:
             return adapter
@@ -220,6 +223,9 @@ def find_adapter(listing, ref):
 
 
 def find_team(listing, name):
+    """The team named NAME or team:NAME, or None."""
+    if name.startswith('team:'):
+        name = name[len('team:'):]
     for team in listing.get('teams', []):
         if team.get('name') == name:
             return team

@@ -31,7 +31,7 @@ options:
     default: present
   members:
     description:
-      - The member adapters, by number or name. The team gets exactly these members.
+      - The member adapters, by number or name (or as C(nic:N)). The team gets exactly these members.
       - Needed to create a team; left out, the members of an existing team are kept.
     type: list
     elements: str

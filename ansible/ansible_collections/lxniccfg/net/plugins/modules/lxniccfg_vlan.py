@@ -15,7 +15,7 @@ version_added: 1.0.0
 options:
   parent:
     description:
-      - The adapter (number or name) or team (its name) that carries the VLAN.
+      - The adapter (number or name, or C(nic:N)) or team (its name, or C(team:NAME)) that carries the VLAN.
       - In check mode a parent that does not exist yet (a team an earlier task of the play would
         create) is reported as a change with a warning; otherwise the module fails.
     type: str
@@ -79,8 +79,8 @@ from ansible_collections.lxniccfg.net.plugins.module_utils.lxnicctl import (
 def resolve_parent(listing, parent):
     """The parent's VLAN list and the text that names it to lxnicctl
     (nic:N or team:NAME), or (None, None)."""
-    adapter = find_adapter(listing, parent)
-    team = find_team(listing, parent)
+    adapter = None if parent.startswith('team:') else find_adapter(listing, parent)
+    team = None if parent.startswith('nic:') else find_team(listing, parent)
     if adapter is not None and team is not None:
         raise ValueError('"%s" names both an adapter and a team; give the adapter by its number' % parent)
     if adapter is not None:

@@ -34,6 +34,7 @@ def vlan(parent, vlan_id, name=None, state='present'):
     # An existing VLAN: renamed when a name is given, else left alone.
     (vlan('eth2', 10, 'Sales'), []),
     (vlan('3', 10), []),
+    (vlan('nic:eth2', 10), []),
     (vlan('eth2', 10, 'Retail'), [['set', 'vlan:nic:3/10', 'VlanName=Retail']]),
     (vlan('Team 1', 20, state='absent'), [['vlan', 'remove', 'vlan:team:Team 1/20']]),
     (vlan('eth2', 11, state='absent'), []),
@@ -42,12 +43,15 @@ def test_vlan_plan(params, commands):
     assert lxniccfg_vlan.plan(LISTING, params)[0] == commands
 
 
-def test_vlan_plan_refuses_a_parent_it_cannot_tell_apart_or_find():
+def test_vlan_parent_that_names_an_adapter_and_a_team_needs_its_kind():
     listing = dict(LISTING, teams=LISTING['teams'] + [{'name': 'Backup', 'members': [6], 'vlans': []}])
     with pytest.raises(ValueError, match='both an adapter and a team'):
         lxniccfg_vlan.plan(listing, vlan('Backup', 5))
-    with pytest.raises(KeyError):
-        lxniccfg_vlan.plan(LISTING, vlan('Uplink', 5))
+    assert lxniccfg_vlan.plan(listing, vlan('nic:Backup', 5))[0] == [['vlan', 'add', 'nic:6', '--id', '5']]
+    assert lxniccfg_vlan.plan(listing, vlan('team:Backup', 5))[0] == [['vlan', 'add', 'team:Backup', '--id', '5']]
+    for missing in ('Uplink', 'team:eth3'):
+        with pytest.raises(KeyError):
+            lxniccfg_vlan.plan(LISTING, vlan(missing, 5))
 
 
 def team(name, members=None, properties=None, state='present'):
