@@ -100,6 +100,24 @@ LX_STATIC_ASSERT(sizeof(PropertyRecord) == 24, "property record size");
 LX_STATIC_ASSERT(offsetof(PropertyRecord, value) == 8, "property record");
 LX_STATIC_ASSERT(offsetof(PropertyRecord, size) == 16, "property record");
 
+/*
+ * Flags of NicIfApplyConfigChanges (front ends pass them through the
+ * configuration library's ApplyConfigChanges). A library that does not offer
+ * one answers 4 (a malformed request) and changes nothing.
+ *
+ * NICIF_APPLY_CHECK_ONLY: check that what would be committed can be, commit
+ * nothing.
+ * NICIF_APPLY_BEGIN_TRANSACTION (the handle is not looked at): from now on
+ * NicIfApplyPass1, NicIfApplyPass2 and NicIfApplyConfigChanges with a handle
+ * commit nothing and answer 0 for a known handle; the next
+ * NicIfApplyConfigChanges(0, 0) commits every staged change so that either
+ * all of them take effect or none does, and ends the transaction;
+ * NicIfApplyConfigChanges(0, NICIF_APPLY_CHECK_ONLY) checks them all;
+ * NicIfClose drops them.
+ */
+#define NICIF_APPLY_CHECK_ONLY 1u
+#define NICIF_APPLY_BEGIN_TRANSACTION 2u
+
 /* 1 */ LXNICIF_API uint32_t NicIfEnumerate(void **nics, uint32_t *nicCount, void **teams,
                                              uint32_t *teamCount, void **vlans,
                                              uint32_t *vlanCount, uint64_t listOption);

@@ -1,7 +1,11 @@
 #include "server.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 
+#include "faults.h"
 #include "state_file.h"
 
 namespace lxnicsim {
@@ -9,6 +13,17 @@ namespace lxnicsim {
 namespace {
 
 bool Succeeded(uint32_t code) { return code == kOk || code == kNotice; }
+
+// LXNICIF_TRANSACTIONS=0 makes the server refuse to open a transaction, as a
+// NIC interface library without them does; tests use it.
+bool TransactionsOffered() {
+    const char *value = std::getenv("LXNICIF_TRANSACTIONS");
+    return !(value && std::strcmp(value, "0") == 0);
+}
+
+// The largest block of handles a process reserves at once; blocks grow from
+// one as a process keeps creating, so a few creations use a few handles.
+constexpr Handle kLargestReservation = 1024;
 
 }  // namespace
 
@@ -28,17 +43,41 @@ uint32_t Server::ensureLoaded() {
         return kStateFileError;
     }
     committed_ = std::move(load.state);
+    committedText_ = std::move(load.text);
     projected_ = committed_;
     staged_.clear();
     loaded_ = Loaded::Yes;
     return kOk;
 }
 
-uint32_t Server::stage(Change change) {
-    State next = projected_;
-    uint32_t code = ApplyChange(next, change);
-    if (code != kOk && code != kNotice) return code;
-    projected_ = std::move(next);
+Handle Server::reserveHandle() {
+    if (reservedNext_ < reservedEnd_ && reservedNext_ >= projected_.nextHandle) return reservedNext_++;
+    Handle atLeast = std::max(projected_.nextHandle, reservedEnd_);
+    StateFileLock lock;
+    if (path_.empty() || !lock.acquire(path_).empty()) {
+        // No file to share: nobody else can hand out handles for it.
+        reservedNext_ = atLeast;
+        reservedEnd_ = atLeast + 1;
+        return reservedNext_++;
+    }
+    reservedNext_ = lock.reserveHandles(atLeast, reservationSize_);
+    reservedEnd_ = reservedNext_ + reservationSize_;
+    reservationSize_ = std::min(reservationSize_ * 2, kLargestReservation);
+    return reservedNext_++;
+}
+
+uint32_t Server::stage(Change change, Handle *created) {
+    if (change.creates()) {
+        // Checked under a handle nobody holds, then given its own.
+        change.owner = std::max(projected_.nextHandle, reservedNext_);
+    }
+    uint32_t code = projected_.check(change);
+    if (!Succeeded(code)) return code;
+    if (change.creates()) {
+        change.owner = reserveHandle();
+        if (created) *created = change.owner;
+    }
+    projected_.carry(change);
     staged_.push_back(std::move(change));
     return code;
 }
@@ -49,7 +88,7 @@ bool Server::known(Handle h) const {
     for (const Change &c : staged_)
         if (c.owner == h) return true;
     // An object that existed once (deleted since) has nothing to commit.
-    return h < committed_.nextHandle || h < projected_.nextHandle;
+    return h < committed_.nextHandle || h < projected_.nextHandle || h < reservedEnd_;
 }
 
 std::set<Handle> Server::scopeOf(Handle h) const {
@@ -95,8 +134,8 @@ std::set<Handle> Server::scopeOf(Handle h) const {
     // The VLANs on the object and on those teams go with them.
     std::set<Handle> parents = scope;
     for (const State *s : {&committed_, &projected_})
-        for (const Vlan &v : s->vlans)
-            if (parents.count(v.parent)) scope.insert(v.handle);
+        for (Handle parent : parents)
+            for (Handle v : s->vlansOn(parent)) scope.insert(v);
     for (const Change &c : staged_)
         if (c.kind == Change::CreateVlan && parents.count(c.other)) scope.insert(c.owner);
     return scope;
@@ -106,27 +145,27 @@ void Server::reproject() {
     projected_ = committed_;
     std::vector<Change> kept;
     for (Change &c : staged_) {
-        State next = projected_;
         // A staged change that the newly committed state has made impossible
         // is dropped.
-        if (!Succeeded(ApplyChange(next, c))) continue;
-        projected_ = std::move(next);
+        if (!Succeeded(ApplyChange(projected_, c))) continue;
         kept.push_back(std::move(c));
     }
     staged_ = std::move(kept);
 }
 
 uint32_t Server::refresh() {
+    std::string bytes;
+    if (ReadStateBytes(path_, bytes) && bytes == committedText_) return kOk;
     LoadResult fresh = LoadState(path_);
     if (!fresh.ok) {
         std::fprintf(stderr, "lxnicif: the changes were not committed: the state file %s is now refused: %s\n",
                      path_.c_str(), fresh.problem.c_str());
         return kStateFileError;
     }
-    if (StateToText(fresh.state) == StateToText(committed_)) return kOk;
     // Another process committed since this one read the file: the staged
     // changes now apply on top of what it committed.
     committed_ = std::move(fresh.state);
+    committedText_ = std::move(fresh.text);
     const std::size_t staged = staged_.size();
     reproject();
     if (staged_.size() == staged) return kOk;
@@ -143,10 +182,12 @@ uint32_t Server::commit(Handle h, bool dryRun) {
     // lock from reading it to saving it, and applies to what it holds then.
     StateFileLock lock;
     if (!dryRun && !path_.empty()) {
+        if (Faults::step("taking the lock")) return kStateFileError;
         if (std::string problem = lock.acquire(path_); !problem.empty()) {
             std::fprintf(stderr, "lxnicif: the changes were not committed: %s\n", problem.c_str());
             return kStateFileError;
         }
+        if (Faults::step("reading the state file")) return kStateFileError;
         if (uint32_t code = refresh(); code != kOk) return code;
     }
     std::set<Handle> scope;
@@ -154,7 +195,7 @@ uint32_t Server::commit(Handle h, bool dryRun) {
     State next = committed_;
     std::vector<Change> rest;
     std::size_t applied = 0;
-    for (const Change &c : staged_) {
+    for (Change &c : staged_) {
         if (h != 0 && !scope.count(c.owner)) {
             rest.push_back(c);
             continue;
@@ -163,21 +204,57 @@ uint32_t Server::commit(Handle h, bool dryRun) {
         ++applied;
     }
     if (dryRun || applied == 0) return kOk;
-    if (std::string problem = SaveState(path_, next); !problem.empty()) {
+    std::string text = StateToText(next);
+    if (std::string problem = SaveStateText(path_, text); !problem.empty()) {
         std::fprintf(stderr, "lxnicif: the changes were not committed: %s\n", problem.c_str());
         return kStateFileError;
     }
     committed_ = std::move(next);
+    committedText_ = std::move(text);
     staged_ = std::move(rest);
     reproject();
+    lock.release();
+    // The commit is made; a failure reported now is one of its answer only.
+    if (Faults::step("giving the lock back")) return kStateFileError;
     return kOk;
+}
+
+uint32_t Server::commitScope(Handle h, bool dryRun) {
+    if (transaction_) return known(h) ? kOk : kUnknownHandle;
+    return commit(h, dryRun);
+}
+
+uint32_t Server::applyConfigChanges(Handle h, uint32_t flags) {
+    if (flags & ~(kApplyCheckOnly | kApplyBeginTransaction)) return kBadArgument;
+    if (flags & kApplyBeginTransaction) {
+        if ((flags & kApplyCheckOnly) || !TransactionsOffered()) return kBadArgument;
+        transaction_ = true;
+        return kOk;
+    }
+    if (transaction_ && h != 0) return known(h) ? kOk : kUnknownHandle;
+    if (uint32_t code = commit(h, true)) return code;
+    if (flags & kApplyCheckOnly) return kOk;
+    uint32_t code = commit(h, false);
+    if (code == kOk) transaction_ = false;
+    return code;
 }
 
 void Server::close() {
     loaded_ = Loaded::No;
     committed_ = State{};
     projected_ = State{};
+    committedText_.clear();
     staged_.clear();
+    transaction_ = false;
+    // Handles reserved and not used are given back when nobody reserved
+    // after them, and given up otherwise: the next state file may be another
+    // one.
+    if (reservedNext_ < reservedEnd_ && !path_.empty()) {
+        StateFileLock lock;
+        if (lock.acquire(path_).empty()) lock.returnHandles(reservedNext_, reservedEnd_);
+    }
+    reservedNext_ = reservedEnd_ = 0;
+    reservationSize_ = 1;
 }
 
 Server &TheServer() {

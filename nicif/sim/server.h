@@ -7,9 +7,14 @@
 #include <string>
 #include <vector>
 
+#include "lxnicif.h"
 #include "sim_state.h"
 
 namespace lxnicsim {
+
+// Flags of NicIfApplyConfigChanges (lxnicif.h).
+inline constexpr uint32_t kApplyCheckOnly = NICIF_APPLY_CHECK_ONLY;
+inline constexpr uint32_t kApplyBeginTransaction = NICIF_APPLY_BEGIN_TRANSACTION;
 
 class Server {
 public:
@@ -21,29 +26,38 @@ public:
     const State &projected() const { return projected_; }
 
     // Checks a change against the projected state and stages it: kOk, or the
-    // code of the rule it breaks (nothing staged then).
-    uint32_t stage(Change change);
-    // A fresh handle for an object to be created.
-    Handle newHandle() const { return projected_.nextHandle; }
+    // code of the rule it breaks (nothing staged then). A creation gets a
+    // fresh handle (its owner) that no process sharing the state file hands
+    // out again.
+    uint32_t stage(Change change, Handle *created = nullptr);
 
-    // Validates (dryRun) or commits the staged changes within the commit
-    // scope of h; handle 0 commits everything staged.
-    uint32_t commit(Handle h, bool dryRun);
+    // NicIfApplyPass1 (dryRun) and NicIfApplyPass2: validates or commits the
+    // staged changes within the commit scope of h. Inside a transaction both
+    // only check that h is known: the transaction's closing call commits.
+    uint32_t commitScope(Handle h, bool dryRun);
+    // NicIfApplyConfigChanges.
+    uint32_t applyConfigChanges(Handle h, uint32_t flags);
 
-    // Drops the staged changes and the loaded state; the next call reloads
-    // the state file.
+    // Drops the staged changes, an open transaction and the loaded state; the
+    // next call reloads the state file.
     void close();
 
 private:
+    uint32_t commit(Handle h, bool dryRun);
     std::set<Handle> scopeOf(Handle h) const;
     bool known(Handle h) const;
     void reproject();
     uint32_t refresh();
+    Handle reserveHandle();
 
     enum class Loaded { No, Yes, Refused } loaded_ = Loaded::No;
     std::string path_;
+    std::string committedText_;  // the state file's bytes as last read or saved
     State committed_, projected_;
     std::vector<Change> staged_;
+    bool transaction_ = false;
+    Handle reservedNext_ = 0, reservedEnd_ = 0;  // handles this process may hand out
+    Handle reservationSize_ = 1;
 };
 
 // The one server of the process and the lock every function takes.

@@ -48,7 +48,9 @@
 //  7 NicIfCreateTeam: stages a new adapter team with a fresh handle, the
 //    team profile's properties overwritten by the records, and the members
 //    given. 5 without members or with a member already in a team; 2 for a
-//    member that is no adapter; 3 for a record the team cannot take.
+//    member that is no adapter; 3 for a record the team cannot take. Fresh
+//    handles are reserved in the lock file beside the state file, so that no
+//    two processes sharing it ever hand out the same handle.
 //  10 NicIfAddTeamMember / 11 NicIfRemoveTeamMember: staged on the team. 5
 //    when the adapter is in another team, is not a member (remove) or is the
 //    team's last member (remove). Adding a current member changes nothing.
@@ -78,6 +80,18 @@
 //  17 NicIfTcpIpInstalled(installed*): 1.
 //  25 NicIfApplyConfigChanges(h, flags): passes 1 and 2 over h's commit
 //    scope (h = 0: everything staged); with bit 0 of flags set only pass 1.
+//    Bit 1 opens a transaction (h is not looked at): from then on passes 1
+//    and 2 and this call with h != 0 commit nothing (they answer 0 for a
+//    known handle), and the next NicIfApplyConfigChanges(0, 0) commits every
+//    staged change as one save of the state file, so that all of them or
+//    none are committed; NicIfApplyConfigChanges(0, 1) checks them all.
+//    NicIfClose ends the transaction and drops what it holds. Any other bit
+//    answers 4 (LXNICIF_TRANSACTIONS=0 makes bit 1 answer 4 too, as for a
+//    library without transactions).
+//
+// LXNICIF_FAULT=fail:N or abort:N makes the N-th commit step of the process
+// fail (answer 6) or end the process as a kill would; faults.h lists the
+// steps. Tests use it to show that a commit leaves the old or the new state.
 #include <cstdlib>
 #include <cstring>
 #include <exception>
@@ -86,6 +100,7 @@
 #include <vector>
 
 #include "lxnicif.h"
+#include "faults.h"
 #include "server.h"
 #include "text.h"
 
@@ -181,20 +196,20 @@ uint32_t NicIfEnumerate(void **nics, uint32_t *nicCount, void **teams, uint32_t 
         NicIfVlanElement *v = nullptr;
         bool ok = true;
         auto release = [&] {
-            for (std::size_t i = 0; a && i < s.adapters.size(); ++i) {
+            for (std::size_t i = 0; a && i < s.adapters().size(); ++i) {
                 std::free(a[i].definitionType);
                 std::free(a[i].name);
             }
-            for (std::size_t i = 0; t && i < s.teams.size(); ++i) std::free(t[i].teamText);
+            for (std::size_t i = 0; t && i < s.teams().size(); ++i) std::free(t[i].teamText);
             std::free(a);
             std::free(t);
             std::free(v);
         };
-        if (!s.adapters.empty()) {
-            a = static_cast<NicIfAdapterElement *>(std::calloc(s.adapters.size(), sizeof *a));
+        if (!s.adapters().empty()) {
+            a = static_cast<NicIfAdapterElement *>(std::calloc(s.adapters().size(), sizeof *a));
             ok = ok && a;
-            for (std::size_t i = 0; ok && i < s.adapters.size(); ++i) {
-                const Adapter &from = s.adapters[i];
+            for (std::size_t i = 0; ok && i < s.adapters().size(); ++i) {
+                const Adapter &from = s.adapters()[i];
                 const Team *team = s.teamOf(from.handle);
                 a[i].handle = from.handle;
                 a[i].definitionType = MallocText(from.definitionType);
@@ -208,11 +223,11 @@ uint32_t NicIfEnumerate(void **nics, uint32_t *nicCount, void **teams, uint32_t 
                 ok = a[i].definitionType && a[i].name;
             }
         }
-        if (ok && !s.teams.empty()) {
-            t = static_cast<NicIfTeamElement *>(std::calloc(s.teams.size(), sizeof *t));
+        if (ok && !s.teams().empty()) {
+            t = static_cast<NicIfTeamElement *>(std::calloc(s.teams().size(), sizeof *t));
             ok = t != nullptr;
-            for (std::size_t i = 0; ok && i < s.teams.size(); ++i) {
-                const Team &from = s.teams[i];
+            for (std::size_t i = 0; ok && i < s.teams().size(); ++i) {
+                const Team &from = s.teams()[i];
                 t[i].handle = from.handle;
                 t[i].teamInfo1 = s.teamStatus(from);
                 t[i].teamText = MallocText(s.teamText(from));
@@ -221,12 +236,13 @@ uint32_t NicIfEnumerate(void **nics, uint32_t *nicCount, void **teams, uint32_t 
                 ok = t[i].teamText != nullptr;
             }
         }
-        if (ok && !s.vlans.empty()) {
-            v = static_cast<NicIfVlanElement *>(std::calloc(s.vlans.size(), sizeof *v));
+        if (ok && !s.vlans().empty()) {
+            v = static_cast<NicIfVlanElement *>(std::calloc(s.vlans().size(), sizeof *v));
             ok = v != nullptr;
-            for (std::size_t i = 0; ok && i < s.vlans.size(); ++i) {
-                v[i].handle = s.vlans[i].handle;
-                v[i].parentHandle = s.vlans[i].parent;
+            std::size_t i = 0;
+            for (auto it = s.vlans().begin(); ok && it != s.vlans().end(); ++it, ++i) {
+                v[i].handle = it->second.handle;
+                v[i].parentHandle = it->second.parent;
             }
         }
         if (!ok) {
@@ -234,11 +250,11 @@ uint32_t NicIfEnumerate(void **nics, uint32_t *nicCount, void **teams, uint32_t 
             return kInternalError;
         }
         *nics = a;
-        *nicCount = static_cast<uint32_t>(s.adapters.size());
+        *nicCount = static_cast<uint32_t>(s.adapters().size());
         *teams = t;
-        *teamCount = static_cast<uint32_t>(s.teams.size());
+        *teamCount = static_cast<uint32_t>(s.teams().size());
         *vlans = v;
-        *vlanCount = static_cast<uint32_t>(s.vlans.size());
+        *vlanCount = static_cast<uint32_t>(s.vlans().size());
         return kOk;
     });
 }
@@ -311,9 +327,8 @@ uint32_t NicIfCreateTeam(const PropertyRecord *records, uint32_t recordCount,
     if (!ReadRecords(records, recordCount, change.initial)) return kBadArgument;
     change.members.assign(members, members + memberCount);
     return Serve([&](Server &server) -> uint32_t {
-        change.owner = server.newHandle();
-        Handle created = change.owner;
-        if (uint32_t code = server.stage(std::move(change))) return code;
+        Handle created = 0;
+        if (uint32_t code = server.stage(std::move(change), &created)) return code;
         *team = created;
         return kOk;
     });
@@ -349,9 +364,8 @@ uint32_t NicIfCreateVlan(const PropertyRecord *records, uint32_t recordCount, ui
     change.parameter = vlanParameter;
     change.flag = parentIsTeam != 0;
     return Serve([&](Server &server) -> uint32_t {
-        change.owner = server.newHandle();
-        Handle created = change.owner;
-        if (uint32_t code = server.stage(std::move(change))) return code;
+        Handle created = 0;
+        if (uint32_t code = server.stage(std::move(change), &created)) return code;
         *vlan = created;
         return kOk;
     });
@@ -366,13 +380,15 @@ uint32_t NicIfDeleteVlan(uint64_t vlan) {
 uint32_t NicIfSetObjectFlags(uint64_t, uint32_t, uint32_t) { return kOk; }
 
 uint32_t NicIfApplyPass1(uint64_t handle) {
+    if (Faults::step("NicIfApplyPass1")) return kStateFileError;
     if (handle == 0) return kUnknownHandle;
-    return Serve([&](Server &server) { return server.commit(handle, true); });
+    return Serve([&](Server &server) { return server.commitScope(handle, true); });
 }
 
 uint32_t NicIfApplyPass2(uint64_t handle) {
+    if (Faults::step("NicIfApplyPass2")) return kStateFileError;
     if (handle == 0) return kUnknownHandle;
-    return Serve([&](Server &server) { return server.commit(handle, false); });
+    return Serve([&](Server &server) { return server.commitScope(handle, false); });
 }
 
 uint32_t NicIfClose(uint8_t) {
@@ -402,11 +418,8 @@ uint32_t NicIfTcpIpInstalled(uint32_t *installed) {
 }
 
 uint32_t NicIfApplyConfigChanges(uint64_t handle, uint32_t flags) {
-    return Serve([&](Server &server) -> uint32_t {
-        if (uint32_t code = server.commit(handle, true)) return code;
-        if (flags & 1u) return kOk;
-        return server.commit(handle, false);
-    });
+    if (Faults::step("NicIfApplyConfigChanges")) return kStateFileError;
+    return Serve([&](Server &server) { return server.applyConfigChanges(handle, flags); });
 }
 
 }  // extern "C"

@@ -10,22 +10,6 @@ namespace lxnicsim {
 
 namespace {
 
-template <typename T>
-T *FindByHandle(std::vector<T> &items, Handle h) {
-    if (h == 0) return nullptr;
-    for (T &item : items)
-        if (item.handle == h) return &item;
-    return nullptr;
-}
-
-template <typename T>
-const T *FindByHandle(const std::vector<T> &items, Handle h) {
-    if (h == 0) return nullptr;
-    for (const T &item : items)
-        if (item.handle == h) return &item;
-    return nullptr;
-}
-
 // A whole decimal number (optional sign), or nothing.
 std::optional<long long> WholeNumber(const std::string &text) {
     if (text.empty()) return std::nullopt;
@@ -103,19 +87,33 @@ std::optional<std::string> MacAddress(const std::string &text) {
     return out;
 }
 
+// The key a VLAN id is compared by: ids compare as numbers ("010" and "10"
+// are one id).
+std::string IdKey(const std::string &id) {
+    std::optional<long long> number = VlanIdNumber(id);
+    return number ? std::to_string(*number) : id;
+}
+
+std::string IdOf(const Properties &properties) {
+    auto it = properties.find(kVlanIdProperty);
+    return it == properties.end() ? std::string() : IdKey(it->second);
+}
+
+bool HasId(const Properties &properties) { return properties.count(kVlanIdProperty) != 0; }
+
 // Checks a value of a property the server knows the meaning of and brings it
 // into the form the server keeps (a VLAN id without leading zeros, a MAC
 // address in capitals with ':'). `owner` is the object written (for a team
 // or VLAN being created: its new handle), `members` the team's members.
-uint32_t Understand(const State &s, Holder holder, Handle owner, uint32_t property, std::string &value,
-                    const std::vector<Handle> &members, bool creating) {
+// A team name another team has answers kImpossible.
+uint32_t Understand(const State &s, Holder holder, Handle owner, uint32_t property, std::string &value, const std::vector<Handle> &members, bool creating) {
     for (const MeaningRow &row : kMeanings) {
         if (row.holder != holder || row.property != property) continue;
         switch (row.meaning) {
         case Meaning::TeamName:
             if (value.empty()) return creating ? kOk : kPropertyError;  // a new team is named for its handle
             if (!ShowableName(value)) return kPropertyError;
-            for (const Team &t : s.teams)
+            for (const Team &t : s.teams())
                 if (t.handle != owner && s.teamText(t) == value) return kImpossible;
             return kOk;
         case Meaning::VlanName:
@@ -145,12 +143,13 @@ uint32_t Understand(const State &s, Holder holder, Handle owner, uint32_t proper
     return kOk;
 }
 
-// Writes the initial settings of a new team or VLAN over its profile's
-// defaults: each must be a property of that kind the object can take.
+// The initial settings of a new team or VLAN written over its profile's
+// defaults: each must be a property of that kind the object can take. The
+// settings are brought into the form the server keeps.
 uint32_t FillInitial(const State &s, Holder holder, Handle owner, const std::vector<Handle> &members,
-                     const Profile &profile, const Properties &initial, Properties &out) {
+                     const Profile &profile, Properties &initial, Properties &out) {
     out = profile.defaults;
-    for (auto [number, value] : initial) {
+    for (auto &[number, value] : initial) {
         if (!out.count(number)) return kPropertyError;
         if (uint32_t code = profile.check(number, value)) return code;
         if (uint32_t code = Understand(s, holder, owner, number, value, members, true)) return code;
@@ -159,103 +158,17 @@ uint32_t FillInitial(const State &s, Holder holder, Handle owner, const std::vec
     return kOk;
 }
 
-uint32_t SetProperty(const State &s, Holder holder, Handle owner, const std::vector<Handle> &members,
-                     Properties &properties, const Profile *profile, uint32_t number, std::string value) {
-    auto it = properties.find(number);
-    if (it == properties.end()) return kPropertyError;
+// A write of one property: kOk or kNotice when the object takes the value
+// (brought into the server's form), else the code of the refusal.
+uint32_t CheckProperty(const State &s, Holder holder, Handle owner, const std::vector<Handle> &members,
+                       const Properties &properties, const Profile *profile, uint32_t number,
+                       std::string &value) {
+    if (!properties.count(number)) return kPropertyError;
     if (profile)
         if (uint32_t code = profile->check(number, value)) return code;
-    if (uint32_t code = Understand(s, holder, owner, number, value, members, false)) {
+    if (uint32_t code = Understand(s, holder, owner, number, value, members, false))
         return code == kImpossible ? kPropertyError : code;
-    }
-    it->second = value;
     return profile && profile->restart.count(number) ? kNotice : kOk;
-}
-
-uint32_t Carry(State &s, const Change &c) {
-    switch (c.kind) {
-    case Change::SetAdapterProperty: {
-        Adapter *a = s.adapter(c.owner);
-        if (!a) return kUnknownHandle;
-        return SetProperty(s, Holder::Adapter, c.owner, {}, a->properties, s.profileOf(*a), c.property, c.value);
-    }
-    case Change::SetTeamProperty: {
-        Team *t = s.team(c.owner);
-        if (!t) return kUnknownHandle;
-        return SetProperty(s, Holder::Team, c.owner, t->members, t->properties, &s.teamProfile, c.property,
-                           c.value);
-    }
-    case Change::SetVlanProperty: {
-        Vlan *v = s.vlan(c.owner);
-        if (!v) return kUnknownHandle;
-        return SetProperty(s, Holder::Vlan, c.owner, {}, v->properties, &s.vlanProfile, c.property, c.value);
-    }
-    case Change::CreateTeam: {
-        if (c.owner == 0 || s.holds(c.owner)) return kImpossible;
-        if (c.members.empty()) return kImpossible;
-        for (Handle m : c.members)
-            if (!s.adapter(m)) return kUnknownHandle;
-        Team t;
-        t.handle = c.owner;
-        t.members = c.members;
-        if (uint32_t code = FillInitial(s, Holder::Team, t.handle, t.members, s.teamProfile, c.initial, t.properties))
-            return code;
-        auto name = t.properties.find(kTeamNameProperty);
-        if (name != t.properties.end() && name->second.empty())
-            name->second = "Team " + std::to_string(t.handle);
-        s.teams.push_back(std::move(t));
-        s.nextHandle = std::max(s.nextHandle, c.owner + 1);
-        return kOk;
-    }
-    case Change::AddTeamMember: {
-        Team *t = s.team(c.owner);
-        if (!t || !s.adapter(c.other)) return kUnknownHandle;
-        if (std::find(t->members.begin(), t->members.end(), c.other) == t->members.end())
-            t->members.push_back(c.other);
-        return kOk;
-    }
-    case Change::RemoveTeamMember: {
-        Team *t = s.team(c.owner);
-        if (!t || !s.adapter(c.other)) return kUnknownHandle;
-        auto it = std::find(t->members.begin(), t->members.end(), c.other);
-        if (it == t->members.end()) return kImpossible;
-        t->members.erase(it);
-        // A preferred primary that leaves the team is no longer preferred.
-        auto primary = t->properties.find(kPreferredPrimaryProperty);
-        if (primary != t->properties.end() && primary->second == s.adapter(c.other)->name) primary->second.clear();
-        return kOk;
-    }
-    case Change::DissolveTeam: {
-        if (!s.team(c.owner)) return kUnknownHandle;
-        bool hasVlans = std::any_of(s.vlans.begin(), s.vlans.end(),
-                                    [&](const Vlan &v) { return v.parent == c.owner; });
-        if (hasVlans && !c.flag) return kImpossible;
-        std::erase_if(s.vlans, [&](const Vlan &v) { return v.parent == c.owner; });
-        std::erase_if(s.teams, [&](const Team &t) { return t.handle == c.owner; });
-        return kOk;
-    }
-    case Change::CreateVlan: {
-        if (c.owner == 0 || s.holds(c.owner)) return kImpossible;
-        bool parentIsTeam = s.team(c.other) != nullptr;
-        if (!parentIsTeam && !s.adapter(c.other)) return kUnknownHandle;
-        if (parentIsTeam != c.flag) return kImpossible;
-        Vlan v;
-        v.handle = c.owner;
-        v.parent = c.other;
-        v.parameter = c.parameter;
-        if (uint32_t code = FillInitial(s, Holder::Vlan, v.handle, {}, s.vlanProfile, c.initial, v.properties))
-            return code;
-        s.vlans.push_back(std::move(v));
-        s.nextHandle = std::max(s.nextHandle, c.owner + 1);
-        return kOk;
-    }
-    case Change::DeleteVlan: {
-        if (!s.vlan(c.owner)) return kUnknownHandle;
-        std::erase_if(s.vlans, [&](const Vlan &v) { return v.handle == c.owner; });
-        return kOk;
-    }
-    }
-    return kInternalError;
 }
 
 }  // namespace
@@ -283,22 +196,39 @@ uint32_t Profile::check(uint32_t property, const std::string &value) const {
     return kOk;
 }
 
-Adapter *State::adapter(Handle h) { return FindByHandle(adapters, h); }
-Team *State::team(Handle h) { return FindByHandle(teams, h); }
-Vlan *State::vlan(Handle h) { return FindByHandle(vlans, h); }
-const Adapter *State::adapter(Handle h) const { return FindByHandle(adapters, h); }
-const Team *State::team(Handle h) const { return FindByHandle(teams, h); }
-const Vlan *State::vlan(Handle h) const { return FindByHandle(vlans, h); }
+const Adapter *State::adapter(Handle h) const {
+    auto it = adapterIndex_.find(h);
+    return it == adapterIndex_.end() ? nullptr : &adapters_[it->second];
+}
+
+const Team *State::team(Handle h) const {
+    auto it = teamIndex_.find(h);
+    return it == teamIndex_.end() ? nullptr : &teams_[it->second];
+}
+
+const Vlan *State::vlan(Handle h) const {
+    auto it = vlans_.find(h);
+    return it == vlans_.end() || h == 0 ? nullptr : &it->second;
+}
+
+Adapter *State::adapterAt(Handle h) { return const_cast<Adapter *>(adapter(h)); }
+Team *State::teamAt(Handle h) { return const_cast<Team *>(team(h)); }
+Vlan *State::vlanAt(Handle h) { return const_cast<Vlan *>(vlan(h)); }
 
 const Team *State::teamOf(Handle a) const {
-    for (const Team &t : teams)
-        if (std::find(t.members.begin(), t.members.end(), a) != t.members.end()) return &t;
-    return nullptr;
+    auto it = teamOfAdapter_.find(a);
+    return it == teamOfAdapter_.end() ? nullptr : team(it->second);
 }
 
 const Profile *State::profileOf(const Adapter &a) const {
     auto it = adapterTypes.find(a.definitionType);
     return it == adapterTypes.end() ? nullptr : &it->second;
+}
+
+std::vector<Handle> State::vlansOn(Handle parent) const {
+    auto it = vlansOf_.find(parent);
+    if (it == vlansOf_.end()) return {};
+    return {it->second.begin(), it->second.end()};
 }
 
 uint32_t State::teamStatus(const Team &t) const {
@@ -318,7 +248,15 @@ std::string State::teamText(const Team &t) const {
     return "Team " + std::to_string(t.handle);
 }
 
-std::string State::inconsistency() const {
+std::string State::vlanIdOf(const Vlan &v) const { return IdOf(v.properties); }
+
+std::string State::reindex() {
+    adapterIndex_.clear();
+    teamIndex_.clear();
+    teamOfAdapter_.clear();
+    vlansOf_.clear();
+    vlanIds_.clear();
+
     std::set<Handle> seen;
     auto claim = [&](Handle h, const char *what) -> std::string {
         if (h == 0) return std::string(what) + " with handle 0";
@@ -327,38 +265,210 @@ std::string State::inconsistency() const {
         if (!seen.insert(h).second) return "handle " + std::to_string(h) + " is used twice";
         return {};
     };
-    for (const Adapter &a : adapters)
-        if (std::string e = claim(a.handle, "adapter"); !e.empty()) return e;
-    for (const Team &t : teams)
-        if (std::string e = claim(t.handle, "team"); !e.empty()) return e;
-    for (const Vlan &v : vlans)
-        if (std::string e = claim(v.handle, "VLAN"); !e.empty()) return e;
+    for (std::size_t i = 0; i < adapters_.size(); ++i) {
+        if (std::string e = claim(adapters_[i].handle, "adapter"); !e.empty()) return e;
+        adapterIndex_[adapters_[i].handle] = i;
+    }
+    for (std::size_t i = 0; i < teams_.size(); ++i) {
+        if (std::string e = claim(teams_[i].handle, "team"); !e.empty()) return e;
+        teamIndex_[teams_[i].handle] = i;
+    }
+    for (const auto &[handle, v] : vlans_)
+        if (std::string e = claim(handle, "VLAN"); !e.empty()) return e;
 
-    std::set<Handle> teamed;
-    for (const Team &t : teams) {
+    for (const Team &t : teams_) {
         if (t.members.empty()) return "team " + std::to_string(t.handle) + " has no member";
         for (Handle m : t.members) {
             if (!adapter(m))
                 return "team " + std::to_string(t.handle) + " lists " + std::to_string(m) +
                        ", which is not an adapter";
-            if (!teamed.insert(m).second)
+            if (!teamOfAdapter_.emplace(m, t.handle).second)
                 return "adapter " + std::to_string(m) + " is in more than one team";
         }
     }
-    std::set<std::pair<Handle, std::string>> vlanIds;
-    for (const Vlan &v : vlans) {
+    for (const auto &[handle, v] : vlans_) {
         if (!adapter(v.parent) && !team(v.parent))
             return "the parent " + std::to_string(v.parent) + " of VLAN " +
-                   std::to_string(v.handle) + " does not exist";
-        auto id = v.properties.find(kVlanIdProperty);
-        if (id == v.properties.end()) continue;
-        // Ids compare as numbers: "010" and "10" are one id.
-        std::optional<long long> number = VlanIdNumber(id->second);
-        std::string key = number ? std::to_string(*number) : id->second;
-        if (!vlanIds.insert({v.parent, key}).second)
-            return "two VLANs of " + std::to_string(v.parent) + " have the VLAN id " + key;
+                   std::to_string(handle) + " does not exist";
+        vlansOf_[v.parent].insert(handle);
+        if (HasId(v.properties) && !vlanIds_.insert({v.parent, vlanIdOf(v)}).second)
+            return "two VLANs of " + std::to_string(v.parent) + " have the VLAN id " + vlanIdOf(v);
     }
     return {};
+}
+
+uint32_t State::check(Change &c) const {
+    switch (c.kind) {
+    case Change::SetAdapterProperty: {
+        const Adapter *a = adapter(c.owner);
+        if (!a) return kUnknownHandle;
+        return CheckProperty(*this, Holder::Adapter, c.owner, {}, a->properties, profileOf(*a), c.property,
+                             c.value);
+    }
+    case Change::SetTeamProperty: {
+        const Team *t = team(c.owner);
+        if (!t) return kUnknownHandle;
+        return CheckProperty(*this, Holder::Team, c.owner, t->members, t->properties, &teamProfile, c.property,
+                             c.value);
+    }
+    case Change::SetVlanProperty: {
+        const Vlan *v = vlan(c.owner);
+        if (!v) return kUnknownHandle;
+        uint32_t code =
+            CheckProperty(*this, Holder::Vlan, c.owner, {}, v->properties, &vlanProfile, c.property, c.value);
+        if (code != kOk && code != kNotice) return code;
+        // A VLAN id another VLAN of the parent has is not taken.
+        if (c.property == kVlanIdProperty && IdKey(c.value) != IdOf(v->properties) &&
+            vlanIds_.count({v->parent, IdKey(c.value)}))
+            return kPropertyError;
+        return code;
+    }
+    case Change::CreateTeam: {
+        if (c.owner == 0 || holds(c.owner)) return kImpossible;
+        if (c.members.empty()) return kImpossible;
+        for (Handle m : c.members)
+            if (!adapter(m)) return kUnknownHandle;
+        Properties properties;
+        if (uint32_t code = FillInitial(*this, Holder::Team, c.owner, c.members, teamProfile, c.initial, properties))
+            return code;
+        std::set<Handle> distinct;
+        for (Handle m : c.members)
+            if (!distinct.insert(m).second || teamOf(m)) return kImpossible;
+        return kOk;
+    }
+    case Change::AddTeamMember: {
+        const Team *t = team(c.owner);
+        if (!t || !adapter(c.other)) return kUnknownHandle;
+        const Team *current = teamOf(c.other);
+        if (current && current->handle != t->handle) return kImpossible;
+        return kOk;
+    }
+    case Change::RemoveTeamMember: {
+        const Team *t = team(c.owner);
+        if (!t || !adapter(c.other)) return kUnknownHandle;
+        if (std::find(t->members.begin(), t->members.end(), c.other) == t->members.end())
+            return kImpossible;
+        if (t->members.size() == 1) return kImpossible;  // a team keeps a member
+        return kOk;
+    }
+    case Change::DissolveTeam: {
+        if (!team(c.owner)) return kUnknownHandle;
+        auto on = vlansOf_.find(c.owner);
+        if (on != vlansOf_.end() && !on->second.empty() && !c.flag) return kImpossible;
+        return kOk;
+    }
+    case Change::CreateVlan: {
+        if (c.owner == 0 || holds(c.owner)) return kImpossible;
+        bool parentIsTeam = team(c.other) != nullptr;
+        if (!parentIsTeam && !adapter(c.other)) return kUnknownHandle;
+        if (parentIsTeam != c.flag) return kImpossible;
+        Properties properties;
+        if (uint32_t code = FillInitial(*this, Holder::Vlan, c.owner, {}, vlanProfile, c.initial, properties))
+            return code;
+        if (HasId(properties) && vlanIds_.count({c.other, IdOf(properties)})) return kImpossible;
+        return kOk;
+    }
+    case Change::DeleteVlan:
+        return vlan(c.owner) ? kOk : kUnknownHandle;
+    }
+    return kInternalError;
+}
+
+void State::removeVlan(Handle h) {
+    auto it = vlans_.find(h);
+    if (it == vlans_.end()) return;
+    const Vlan &v = it->second;
+    if (HasId(v.properties)) {
+        // Only this VLAN's own entry: ids are unique on a parent.
+        vlanIds_.erase({v.parent, vlanIdOf(v)});
+    }
+    auto on = vlansOf_.find(v.parent);
+    if (on != vlansOf_.end()) {
+        on->second.erase(h);
+        if (on->second.empty()) vlansOf_.erase(on);
+    }
+    vlans_.erase(it);
+}
+
+void State::removeTeam(Handle h) {
+    auto it = std::find_if(teams_.begin(), teams_.end(), [&](const Team &t) { return t.handle == h; });
+    if (it == teams_.end()) return;
+    for (Handle m : it->members) teamOfAdapter_.erase(m);
+    teams_.erase(it);
+    teamIndex_.clear();
+    for (std::size_t i = 0; i < teams_.size(); ++i) teamIndex_[teams_[i].handle] = i;
+}
+
+void State::carry(const Change &c) {
+    switch (c.kind) {
+    case Change::SetAdapterProperty:
+        adapterAt(c.owner)->properties[c.property] = c.value;
+        return;
+    case Change::SetTeamProperty:
+        teamAt(c.owner)->properties[c.property] = c.value;
+        return;
+    case Change::SetVlanProperty: {
+        Vlan *v = vlanAt(c.owner);
+        if (c.property == kVlanIdProperty) {
+            vlanIds_.erase({v->parent, vlanIdOf(*v)});
+            vlanIds_.insert({v->parent, IdKey(c.value)});
+        }
+        v->properties[c.property] = c.value;
+        return;
+    }
+    case Change::CreateTeam: {
+        Team t;
+        t.handle = c.owner;
+        t.members = c.members;
+        Properties initial = c.initial;
+        FillInitial(*this, Holder::Team, c.owner, c.members, teamProfile, initial, t.properties);
+        auto name = t.properties.find(kTeamNameProperty);
+        if (name != t.properties.end() && name->second.empty())
+            name->second = "Team " + std::to_string(t.handle);
+        for (Handle m : t.members) teamOfAdapter_[m] = t.handle;
+        teamIndex_[t.handle] = teams_.size();
+        teams_.push_back(std::move(t));
+        nextHandle = std::max(nextHandle, c.owner + 1);
+        return;
+    }
+    case Change::AddTeamMember: {
+        Team *t = teamAt(c.owner);
+        if (std::find(t->members.begin(), t->members.end(), c.other) == t->members.end()) {
+            t->members.push_back(c.other);
+            teamOfAdapter_[c.other] = t->handle;
+        }
+        return;
+    }
+    case Change::RemoveTeamMember: {
+        Team *t = teamAt(c.owner);
+        std::erase(t->members, c.other);
+        teamOfAdapter_.erase(c.other);
+        // A preferred primary that leaves the team is no longer preferred.
+        auto primary = t->properties.find(kPreferredPrimaryProperty);
+        if (primary != t->properties.end() && primary->second == adapter(c.other)->name) primary->second.clear();
+        return;
+    }
+    case Change::DissolveTeam:
+        for (Handle v : vlansOn(c.owner)) removeVlan(v);
+        removeTeam(c.owner);
+        return;
+    case Change::CreateVlan: {
+        Vlan v;
+        v.handle = c.owner;
+        v.parent = c.other;
+        v.parameter = c.parameter;
+        Properties initial = c.initial;
+        FillInitial(*this, Holder::Vlan, c.owner, {}, vlanProfile, initial, v.properties);
+        if (HasId(v.properties)) vlanIds_.insert({v.parent, vlanIdOf(v)});
+        vlansOf_[v.parent].insert(v.handle);
+        vlans_.emplace(v.handle, std::move(v));
+        nextHandle = std::max(nextHandle, c.owner + 1);
+        return;
+    }
+    case Change::DeleteVlan:
+        removeVlan(c.owner);
+        return;
+    }
 }
 
 bool Change::touches(Handle h) const {
@@ -366,15 +476,10 @@ bool Change::touches(Handle h) const {
     return std::find(members.begin(), members.end(), h) != members.end();
 }
 
-uint32_t ApplyChange(State &state, const Change &change) {
-    uint32_t code = Carry(state, change);
+uint32_t ApplyChange(State &state, Change &change) {
+    uint32_t code = state.check(change);
     if (code != kOk && code != kNotice) return code;
-    if (!state.inconsistency().empty()) {
-        bool propertyWrite = change.kind == Change::SetAdapterProperty ||
-                             change.kind == Change::SetTeamProperty ||
-                             change.kind == Change::SetVlanProperty;
-        return propertyWrite ? kPropertyError : kImpossible;
-    }
+    state.carry(change);
     return code;
 }
 

@@ -8,6 +8,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace lxnicsim {
@@ -93,17 +94,32 @@ struct Vlan {
     Properties properties;
 };
 
-struct State {
+struct Change;
+
+// A whole server. The adapters keep their order (it numbers them); teams are
+// in the order they were made; VLANs are kept by handle, which is the order
+// they were made in. Look-ups by handle, the team of an adapter, the VLANs of
+// a parent and the VLAN ids in use are indexed, so that every change costs
+// the same however large the server is.
+class State {
+public:
     Handle nextHandle = 1;  // every handle handed out so far is below it
     std::map<std::string, Profile> adapterTypes;
     Profile teamProfile, vlanProfile;
-    std::vector<Adapter> adapters;
-    std::vector<Team> teams;
-    std::vector<Vlan> vlans;
 
-    Adapter *adapter(Handle h);
-    Team *team(Handle h);
-    Vlan *vlan(Handle h);
+    const std::vector<Adapter> &adapters() const { return adapters_; }
+    const std::vector<Team> &teams() const { return teams_; }
+    const std::map<Handle, Vlan> &vlans() const { return vlans_; }
+
+    // Building a state from a file: the objects as listed, then reindex().
+    void addAdapter(Adapter a) { adapters_.push_back(std::move(a)); }
+    void addTeam(Team t) { teams_.push_back(std::move(t)); }
+    // False when a VLAN with this handle is listed already.
+    bool addVlan(Vlan v) { return vlans_.emplace(v.handle, std::move(v)).second; }
+    // Rebuilds the indexes; empty when every consistency rule holds,
+    // otherwise what is broken.
+    std::string reindex();
+
     const Adapter *adapter(Handle h) const;
     const Team *team(Handle h) const;
     const Vlan *vlan(Handle h) const;
@@ -111,6 +127,8 @@ struct State {
     // The team an adapter belongs to, or nullptr.
     const Team *teamOf(Handle adapter) const;
     const Profile *profileOf(const Adapter &a) const;
+    // The VLANs on an adapter or a team.
+    std::vector<Handle> vlansOn(Handle parent) const;
 
     // Active when every member is active, Not Active when none is, Degraded
     // when some members are down.
@@ -118,8 +136,30 @@ struct State {
     // The text the server shows for a team: its name property, else "Team N".
     std::string teamText(const Team &t) const;
 
-    // Empty when every consistency rule holds, otherwise what is broken.
-    std::string inconsistency() const;
+    // Whether the change can be carried out on this state and keeps every
+    // consistency rule: kOk or kNotice (a write that takes a restart), or the
+    // code of the first rule it breaks.
+    // Values of properties the server knows the meaning of are brought into
+    // the form it keeps them in (a VLAN id without leading zeros, say).
+    uint32_t check(Change &change) const;
+    // Carries out a change that check() accepted.
+    void carry(const Change &change);
+
+private:
+    Adapter *adapterAt(Handle h);
+    Team *teamAt(Handle h);
+    Vlan *vlanAt(Handle h);
+    void removeTeam(Handle h);
+    void removeVlan(Handle h);
+    std::string vlanIdOf(const Vlan &v) const;
+
+    std::vector<Adapter> adapters_;
+    std::vector<Team> teams_;
+    std::map<Handle, Vlan> vlans_;
+    std::unordered_map<Handle, std::size_t> adapterIndex_, teamIndex_;
+    std::unordered_map<Handle, Handle> teamOfAdapter_;
+    std::unordered_map<Handle, std::set<Handle>> vlansOf_;   // parent -> its VLANs
+    std::set<std::pair<Handle, std::string>> vlanIds_;       // (parent, VLAN id)
 };
 
 // One staged change. The owner is the object the change is staged on: the
@@ -149,15 +189,14 @@ struct Change {
     uint32_t parameter = 0;        // VLAN creation
     bool flag = false;             // VLAN creation: parent is a team; dissolve: VLANs go too
 
+    bool creates() const { return kind == CreateTeam || kind == CreateVlan; }
     // Whether this change concerns the object h besides its owner (the
     // adapter of a member change or team creation, the parent of a VLAN).
     bool touches(Handle h) const;
 };
 
-// Carries a change out on a state and checks the consistency rules
-// afterwards. kOk or kNotice (a write that takes a restart), or the code of
-// the first rule it breaks; the state is then left half-changed and must be
-// discarded.
-uint32_t ApplyChange(State &state, const Change &change);
+// check() and, when it passes, carry(): kOk or kNotice, or the code of the
+// rule the change breaks (the state is then unchanged).
+uint32_t ApplyChange(State &state, Change &change);
 
 }  // namespace lxnicsim

@@ -1,10 +1,5 @@
 #include "state_file.h"
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <array>
 #include <cerrno>
 #include <cstdlib>
@@ -16,6 +11,7 @@
 #include <stdexcept>
 
 #include "default_inventory.h"
+#include "faults.h"
 
 namespace lxnicsim {
 
@@ -188,7 +184,7 @@ State FromJson(const Json &doc) {
         if (auto it = item.find("team"); it != item.end())
             statedTeams.emplace_back(a.handle, Unsigned(*it, at + ".team"));
         a.properties = ReadProperties(item, at);
-        s.adapters.push_back(std::move(a));
+        s.addAdapter(std::move(a));
     }
     i = 0;
     for (const Json &item : List(doc, "teams")) {
@@ -205,7 +201,7 @@ State FromJson(const Json &doc) {
         if (!members.is_array()) throw Malformed(at + ".members must be a list of adapter handles");
         for (const Json &m : members) t.members.push_back(Unsigned(m, at + ".members"));
         t.properties = ReadProperties(item, at);
-        s.teams.push_back(std::move(t));
+        s.addTeam(std::move(t));
     }
     i = 0;
     for (const Json &item : List(doc, "vlans")) {
@@ -217,10 +213,12 @@ State FromJson(const Json &doc) {
         if (auto it = item.find("parameter"); it != item.end())
             v.parameter = Unsigned32(*it, at + ".parameter");
         v.properties = ReadProperties(item, at);
-        s.vlans.push_back(std::move(v));
+        const Handle handle = v.handle;
+        if (!s.addVlan(std::move(v)))
+            throw Malformed("it is inconsistent: handle " + std::to_string(handle) + " is used twice");
     }
 
-    if (std::string problem = s.inconsistency(); !problem.empty())
+    if (std::string problem = s.reindex(); !problem.empty())
         throw Malformed("it is inconsistent: " + problem);
     // An adapter's "team" is a convenience for the reader of the file: it
     // must agree with the teams' member lists.
@@ -245,7 +243,7 @@ Json ToJson(const State &s) {
     doc["teamProfile"] = WriteProfile(s.teamProfile);
     doc["vlanProfile"] = WriteProfile(s.vlanProfile);
     Json adapters = Json::array();
-    for (const Adapter &a : s.adapters) {
+    for (const Adapter &a : s.adapters()) {
         const Team *t = s.teamOf(a.handle);
         adapters.push_back({{"handle", a.handle},
                             {"definitionType", a.definitionType},
@@ -260,14 +258,14 @@ Json ToJson(const State &s) {
     }
     doc["adapters"] = adapters;
     Json teams = Json::array();
-    for (const Team &t : s.teams)
+    for (const Team &t : s.teams())
         teams.push_back({{"handle", t.handle},
                          {"kind", t.kind},
                          {"members", t.members},
                          {"properties", WriteProperties(t.properties)}});
     doc["teams"] = teams;
     Json vlans = Json::array();
-    for (const Vlan &v : s.vlans)
+    for (const auto &[handle, v] : s.vlans())
         vlans.push_back({{"handle", v.handle},
                          {"parent", v.parent},
                          {"parameter", v.parameter},
@@ -279,21 +277,6 @@ Json ToJson(const State &s) {
 std::string Environment(const char *name) {
     const char *value = std::getenv(name);
     return value ? value : "";
-}
-
-bool WriteAll(int fd, const std::string &bytes) {
-    const char *p = bytes.data();
-    std::size_t left = bytes.size();
-    while (left > 0) {
-        ssize_t n = ::write(fd, p, left);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        p += n;
-        left -= static_cast<std::size_t>(n);
-    }
-    return true;
 }
 
 }  // namespace
@@ -329,6 +312,21 @@ State DefaultInventory() {
     return shipped.state;
 }
 
+bool ReadStateBytes(const std::string &path, std::string &bytes) {
+    bytes.clear();
+    std::error_code ec;
+    std::filesystem::file_status status = std::filesystem::status(path, ec);
+    if (status.type() == std::filesystem::file_type::not_found) return true;
+    if (status.type() != std::filesystem::file_type::regular) return false;
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream buffer;
+    if (!in) return false;
+    buffer << in.rdbuf();
+    if (in.bad()) return false;
+    bytes = buffer.str();
+    return true;
+}
+
 LoadResult LoadState(const std::string &path) {
     LoadResult result;
     if (path.empty()) {
@@ -347,13 +345,14 @@ LoadResult LoadState(const std::string &path) {
         result.problem = ec ? "it cannot be examined (" + ec.message() + ")" : "it is not a regular file";
         return result;
     }
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream bytes;
-    if (!in || !(bytes << in.rdbuf())) {
+    std::string bytes;
+    if (!ReadStateBytes(path, bytes)) {
         result.problem = std::string("it cannot be read (") + std::strerror(errno) + ")";
         return result;
     }
-    return ParseState(bytes.str());
+    result = ParseState(bytes);
+    if (result.ok) result.text = std::move(bytes);
+    return result;
 }
 
 std::string StateToText(const State &state) { return ToJson(state).dump(2) + "\n"; }
@@ -372,6 +371,30 @@ std::string PrepareDirectory(const std::string &path) {
     return {};
 }
 
+constexpr const char *kTemporaryInfix = ".tmp-";
+
+// Temporary files of processes that were killed while saving: plain files
+// "<file>.tmp-PID" whose process is gone. Another process's live temporary
+// is never touched (it holds the lock while it has one).
+void RemoveStaleTemporaries(const std::string &path) {
+    std::filesystem::path target(path);
+    std::filesystem::path dir = target.has_parent_path() ? target.parent_path() : ".";
+    const std::string prefix = target.filename().string() + kTemporaryInfix;
+    std::error_code ec;
+    for (std::filesystem::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
+        std::string name = it->path().filename().string();
+        if (name.compare(0, prefix.size(), prefix) != 0) continue;
+        std::string pid = name.substr(prefix.size());
+        if (pid.empty() || pid.find_first_not_of("0123456789") != std::string::npos) continue;
+        int owner = std::atoi(pid.c_str());
+        if (owner == platform::ProcessId() || platform::ProcessAlive(owner)) continue;
+        std::error_code ignored;
+        if (it->is_regular_file(ignored)) std::filesystem::remove(it->path(), ignored);
+    }
+}
+
+bool FlushStep() { return !Faults::step("flushing the temporary file"); }
+
 }  // namespace
 
 std::string ResolveStatePath(const std::string &path) {
@@ -388,57 +411,58 @@ std::string ResolveStatePath(const std::string &path) {
     return current.string();
 }
 
-StateFileLock::~StateFileLock() {
-    if (fd_ >= 0) ::close(fd_);  // closing releases the lock
-}
-
 std::string StateFileLock::acquire(const std::string &givenPath) {
     // Every name of the file (a link to it, say) locks the same lock.
     const std::string path = ResolveStatePath(givenPath);
     if (std::string problem = PrepareDirectory(path); !problem.empty()) return problem;
-    const std::string lockPath = path + ".lock";
-    fd_ = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
-    if (fd_ < 0) return "cannot open " + lockPath + ": " + std::strerror(errno);
-    while (::flock(fd_, LOCK_EX) != 0) {
-        if (errno == EINTR) continue;
-        return "cannot lock " + lockPath + ": " + std::strerror(errno);
-    }
-    return {};
+    return lock_.acquire(path + ".lock");
 }
 
-std::string SaveState(const std::string &givenPath, const State &state) {
+namespace {
+
+constexpr const char *kNextHandleKey = "nextHandle ";
+
+}  // namespace
+
+Handle StateFileLock::reservedNext() const {
+    // The lock file reads "nextHandle N".
+    std::string text = lock_.read();
+    const std::string key = kNextHandleKey;
+    if (text.compare(0, key.size(), key) != 0) return 0;
+    return std::strtoull(text.c_str() + key.size(), nullptr, 10);
+}
+
+Handle StateFileLock::reserveHandles(Handle atLeast, Handle count) {
+    Handle first = std::max(reservedNext(), atLeast);
+    lock_.write(kNextHandleKey + std::to_string(first + count) + "\n");
+    return first;
+}
+
+void StateFileLock::returnHandles(Handle first, Handle end) {
+    if (reservedNext() == end) lock_.write(kNextHandleKey + std::to_string(first) + "\n");
+}
+
+std::string SaveStateText(const std::string &givenPath, const std::string &text) {
     // A symbolic link stays a link: the file it leads to is replaced.
     const std::string path = ResolveStatePath(givenPath);
     if (std::string problem = PrepareDirectory(path); !problem.empty()) return problem;
-    std::string text = StateToText(state);
-    std::string temporary = path + ".tmp-" + std::to_string(::getpid());
-    int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) return "cannot create " + temporary + ": " + std::strerror(errno);
-    // The replacement keeps the permission bits and, where the process may
-    // give them, the owner and group of the file it replaces.
-    struct stat old;
-    bool replacing = ::stat(path.c_str(), &old) == 0;
-    bool written = true;
-    int saved = 0;
-    if (replacing) {
-        if (::fchmod(fd, old.st_mode & 07777) != 0) {
-            written = false;
-            saved = errno;
-        }
-        if (::fchown(fd, old.st_uid, old.st_gid) != 0 && ::fchown(fd, static_cast<uid_t>(-1), old.st_gid) != 0) {
-            // Not permitted to give the file away: it stays the writer's.
-        }
+    RemoveStaleTemporaries(path);
+    std::string temporary = path + kTemporaryInfix + std::to_string(platform::ProcessId());
+    if (Faults::step("writing the temporary file")) return "cannot write " + temporary + ": injected failure";
+    if (std::string problem = platform::WriteThrough(temporary, text, FlushStep, path); !problem.empty()) {
+        std::error_code ignored;
+        if (!std::filesystem::is_directory(temporary, ignored)) std::filesystem::remove(temporary, ignored);
+        return problem;
     }
-    written = written && WriteAll(fd, text) && ::fsync(fd) == 0;
-    if (!written && saved == 0) saved = errno;
-    if (::close(fd) != 0 && written) {
-        written = false;
-        saved = errno;
-    }
-    if (!written || ::rename(temporary.c_str(), path.c_str()) != 0) {
-        if (written) saved = errno;
-        ::unlink(temporary.c_str());
-        return "cannot write " + path + ": " + std::strerror(saved);
+    std::error_code ec;
+    if (!Faults::step("renaming the temporary file over the state file"))
+        std::filesystem::rename(temporary, path, ec);
+    else
+        ec = std::make_error_code(std::errc::io_error);
+    if (ec) {
+        std::error_code ignored;
+        std::filesystem::remove(temporary, ignored);
+        return "cannot write " + path + ": " + ec.message();
     }
     return {};
 }

@@ -1,6 +1,11 @@
 #include "sim_support.h"
 
+#include <cstdio>
 #include <cstdlib>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -91,6 +96,20 @@ std::vector<std::string> SimTest::files() const {
     for (const auto &entry : std::filesystem::directory_iterator(dir_))
         names.push_back(entry.path().filename().string());
     return names;
+}
+
+int InAnotherProcess(const std::function<void()> &body) {
+    std::fflush(nullptr);
+    pid_t child = fork();
+    if (child < 0) return -1;
+    if (child == 0) {
+        NicIfClose(0);
+        body();
+        _exit(::testing::Test::HasFailure() ? 1 : 0);
+    }
+    int status = 0;
+    if (waitpid(child, &status, 0) != child) return -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 std::pair<uint32_t, std::string> Read(Kind kind, uint64_t handle, uint32_t property) {

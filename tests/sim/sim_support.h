@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <functional>
 #include <nlohmann/json.hpp>
 #include <string>
 #include <utility>
@@ -41,6 +42,11 @@ protected:
 private:
     std::string dir_, state_;
 };
+
+// Runs body in a child process, as another program using the same state
+// file; the child starts from what the file holds. The child's exit status
+// (0 unless an expectation failed) is returned, or -1 when it was killed.
+int InAnotherProcess(const std::function<void()> &body);
 
 enum class Kind { Adapter, Team, Vlan };
 

@@ -4,11 +4,6 @@
 #include <filesystem>
 #include <fstream>
 
-#include <functional>
-
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include "sim_support.h"
 
 using namespace sim_test;
@@ -35,27 +30,12 @@ TEST_F(StagingTest, AWriteIsInvisibleUntilCommittedAndThenSurvivesAReload) {
     EXPECT_EQ(Read(Kind::Adapter, kEth0, 3).second, "9014");
 }
 
-// Runs body in a child process, as another program using the same state
-// file; the child starts from what the file holds.
-void InAnotherProcess(const std::function<void()> &body) {
-    pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        NicIfClose(0);
-        body();
-        _exit(::testing::Test::HasFailure() ? 1 : 0);
-    }
-    int status = 0;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-}
-
 TEST_F(StagingTest, ACommitKeepsWhatAnotherProcessCommittedMeanwhile) {
     ASSERT_EQ(Write(Kind::Adapter, kEth0, 3, "9014"), 7u);
-    InAnotherProcess([] {
+    ASSERT_EQ(InAnotherProcess([] {
         EXPECT_EQ(Write(Kind::Adapter, kEth1, 3, "4088"), 7u);
         EXPECT_EQ(NicIfApplyPass2(kEth1), 0u);
-    });
+    }), 0);
     ASSERT_EQ(NicIfApplyPass2(kEth0), 0u);
     nlohmann::json adapters = stateJson()["adapters"];
     EXPECT_EQ(adapters[0]["properties"]["3"], "9014");
@@ -67,11 +47,11 @@ TEST_F(StagingTest, AChangeAnotherProcessMadeImpossibleFailsTheCommit) {
     // Both processes put eth3 into a new team; the second commit cannot.
     uint64_t member = kEth3, team = 0;
     ASSERT_EQ(NicIfCreateTeam(nullptr, 0, &member, 1, &team), 0u);
-    InAnotherProcess([] {
+    ASSERT_EQ(InAnotherProcess([] {
         uint64_t otherMember = kEth3, otherTeam = 0;
         EXPECT_EQ(NicIfCreateTeam(nullptr, 0, &otherMember, 1, &otherTeam), 0u);
         EXPECT_EQ(NicIfApplyPass2(kEth3), 0u);
-    });
+    }), 0);
     EXPECT_EQ(NicIfApplyPass2(kEth3), 5u);
     EXPECT_EQ(stateJson()["teams"].size(), 2u) << "the other process's team stays, no third is made";
 }
