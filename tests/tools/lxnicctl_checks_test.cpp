@@ -125,6 +125,9 @@ TEST_F(LxnicctlChecksTest, ATargetThatCouldMeanMoreThanOneObjectIsRefusedWithThe
         {{"vlan", "add", "eth2", "--id", "5"}, "\"eth2\" is ambiguous"},
         {{"set", "eth2", "SpeedDuplex=Auto Negotiation"}, "\"eth2\" is ambiguous"},
         {{"vlan", "remove", "vlan:eth2/10"}, "\"eth2\" is ambiguous"},
+        {{"load", script("twin.xml", "<team relnics='4'><property id='OpMode' value='Adaptive Load Balancing'/>"
+                                     "<property id='TeamName' value='Twin'/></team>")},
+         "the script's team 1 is named \"Twin\", which 2 teams of this server are called"},
     });
     EXPECT_THAT(ok({"show", "team:eth2", "TeamingControls"}), HasSubstr("team \"eth2\": TeamingControls"));
     EXPECT_THAT(ok({"show", "nic:eth2"}), HasSubstr("eth2: Settings"));

@@ -1,5 +1,7 @@
 // lxnicctl's command-line conventions: exit codes, the --json error object,
 // --quiet, --brief, --version, --verbose, info and panels.
+#include <sstream>
+
 #include "tools/lxnicctl_fixture.h"
 
 using testing::AllOf;
@@ -142,6 +144,27 @@ TEST_F(LxnicctlTest, PanelsListsEachPanelWithItsPropertiesAndShowGivesTheStep) {
 
     EXPECT_THAT(ok({"show", "eth0", "Advanced"}), HasSubstr("80-2048 step 8"));
     EXPECT_THAT(ok({"show", "eth2/10"}), Not(HasSubstr("step 1")));
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(LxnicctlTest, AFailingStepEndsItsLineBeforeTheErrorIsShown) {
+    // The server cannot save its file there: the commit of step 2 fails.
+    CtlRun run = ctl({"set", "eth0", "FlowControl=Disabled"}, "/proc/lxnicctl-none/state.json");
+    EXPECT_EQ(run.exitCode, 1);
+    ASSERT_FALSE(run.out.empty());
+    EXPECT_EQ(run.out.back(), '\n');
+    EXPECT_THAT(run.out, testing::EndsWith("[2/3] writing team and VLAN properties, committing adapters "
+                                           "(ApplyTeamPropertyChanges)\n"));
+    // Every message is a line of its own.
+    std::istringstream lines(run.err);
+    for (std::string line; std::getline(lines, line);) {
+        EXPECT_THAT(line, testing::AnyOf(StartsWith("lxnicctl: "), StartsWith("lxnicif: "))) << line;
+    }
+    EXPECT_THAT(run.err, HasSubstr("lxnicctl: writing team and VLAN properties, committing adapters failed: "
+                                   "ApplyTeamPropertyChanges answered result 6"));
 }
 
 }  // namespace

@@ -70,7 +70,7 @@ void ReadPanelsForScript(Session &session, bool full) {
 
 // A heading and its lines, when there are any.
 void PrintSection(std::ostream &out, const std::string &heading, const std::ostringstream &lines) {
-    if (!lines.str().empty()) out << heading << "\n" << lines.str();
+    if (!lines.str().empty()) out << Printable(heading) << "\n" << lines.str();
 }
 
 struct ScriptConfigDeleter {
@@ -149,7 +149,8 @@ int PlanVlans(Session &session, const Target &parent, ScriptVlan *vlans, bool pa
     for (ScriptVlan *sv = vlans; sv != nullptr; sv = sv->next) {
         std::string id = ValueOf(sv->properties, "VlanId");
         if (id.empty()) {
-            out << "  skipped: a VLAN of " << parent.label << " without VlanId\n";
+            out << "  skipped: a VLAN of " << Printable(parent.label) << " without VlanId\n";
+            console::Warning("the script has a VLAN of " + parent.label + " without VlanId; it is left out");
             continue;
         }
         VlanEntry *existing = nullptr;
@@ -169,7 +170,7 @@ int PlanVlans(Session &session, const Target &parent, ScriptVlan *vlans, bool pa
         VlanEntry *vlan = NewVlanRecord();
         AppendRecord(list, vlan);
         Target target = VlanTarget(parent, vlan, "new VLAN " + id + " on " + parent.label);
-        out << target.label << ":\n";
+        out << Printable(target.label) << ":\n";
         StageEdits(session, target, Applicable(session, target, EditsOf(sv->properties), false, out), out, true);
         ++changes;
     }
@@ -278,8 +279,17 @@ void LoadCommand(const Options &options, const std::string &file, bool dryRun) {
         std::vector<AdapterEntry *> members = RelNics(session, ToUtf8(st->relnics), teamNumber);
         std::string name = ValueOf(st->properties, "TeamName");
         TeamEntry *team = nullptr;
+        int sameName = 0;
         for (TeamEntry *t = session.teams(); t != nullptr; t = t->next) {
-            if (!t->isNew && !name.empty() && TeamName(t) == name) team = t;
+            if (!t->isNew && !name.empty() && TeamName(t) == name) {
+                team = t;
+                ++sameName;
+            }
+        }
+        if (sameName > 1) {
+            throw Failure("the script's team " + std::to_string(teamNumber) + " is named \"" + name +
+                          "\", which " + std::to_string(sameName) +
+                          " teams of this server are called: it cannot say which to update; rename one first");
         }
         for (AdapterEntry *a : members) {
             for (AdapterEntry *c : claimed) {
@@ -304,13 +314,13 @@ void LoadCommand(const Options &options, const std::string &file, bool dryRun) {
             for (AdapterEntry *a : members) {
                 if (a->teamHandle == team->handle) continue;
                 AppendRecord(team->members, NewMemberLink(a));
-                lines << "  add member " << a->number << " (" << AdapterName(a) << ")\n";
+                lines << "  add member " << a->number << " (" << Printable(AdapterName(a)) << ")\n";
                 structural = true;
                 ++changes;
             }
             for (TeamMemberLink *m = team->members; m != nullptr; m = m->next) {
                 if (m->adapter != nullptr && std::find(members.begin(), members.end(), m->adapter) == members.end()) {
-                    lines << "  keeps member " << m->adapter->number << " (" << AdapterName(m->adapter)
+                    lines << "  keeps member " << m->adapter->number << " (" << Printable(AdapterName(m->adapter))
                           << "), which the script does not list\n";
                 }
             }
@@ -326,8 +336,8 @@ void LoadCommand(const Options &options, const std::string &file, bool dryRun) {
         AppendRecord(session.teams(), team);
         for (AdapterEntry *a : members) AppendRecord(team->members, NewMemberLink(a));
         Target target = TeamTarget(team, "new team \"" + name + "\"");
-        console::Text() << target.label << " with";
-        for (AdapterEntry *a : members) console::Text() << " " << a->number << " (" << AdapterName(a) << ")";
+        console::Text() << Printable(target.label) << " with";
+        for (AdapterEntry *a : members) console::Text() << " " << a->number << " (" << Printable(AdapterName(a)) << ")";
         console::Text() << ":\n";
         StageEdits(session, target, Applicable(session, target, EditsOf(st->properties), true, console::Text()),
                    console::Text(), true);
