@@ -44,8 +44,11 @@ _lxnic()
     esac
 
     if [[ $cur == -* ]]; then
-        COMPREPLY=($(compgen -W "$(_parse_help "$program" "${path[@]}" --help)" -- "$cur"))
-        [[ ${#path[@]} -gt 0 ]] && COMPREPLY+=($(compgen -W "$(_parse_help "$program" --help)" -- "$cur"))
+        # The command's own options, and the global ones given anywhere.
+        local options
+        options="$("$program" "${path[@]}" --help 2>/dev/null | _parse_help -)"
+        [[ ${#path[@]} -gt 0 ]] && options+=" $("$program" --help 2>/dev/null | _parse_help -)"
+        COMPREPLY=($(compgen -W "$(printf '%s\n' $options | sort -u)" -- "$cur"))
         return
     fi
 

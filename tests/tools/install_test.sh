@@ -47,6 +47,8 @@ if [ -f /usr/share/bash-completion/bash_completion ]; then
   [ "$(complete lxnicctl te)" = team ] || { echo "completion of 'te': $(complete lxnicctl te)"; exit 1; }
   complete lxnicctl team "" | grep -qx dissolve || { echo "completion of 'team '"; exit 1; }
   complete lxnicctl --st | grep -qx -- --state || { echo "completion of '--st'"; exit 1; }
+  complete lxnicctl show --a | grep -qx -- --all || { echo "completion of 'show --a'"; exit 1; }
+  complete lxnicctl show -- | grep -qx -- --quiet || { echo "completion of 'show --'"; exit 1; }
   complete lxnicctl --state "$prefix/state.json" show eth | grep -qx eth2/10 ||
     { echo "completion of targets"; exit 1; }
 fi
