@@ -56,9 +56,9 @@ root=$work/root
 for deb in "$lib" "$dev" "$tools"; do dpkg -x "$deb" "$root"; done
 cd /
 unset LD_LIBRARY_PATH
-"$root/usr/bin/lxnicctl" --version | grep -qx "lxnicctl $version" || fail "lxnicctl --version"
+grep -qx "lxnicctl $version" <<<"$("$root/usr/bin/lxnicctl" --version)" || fail "lxnicctl --version"
 listing=$("$root/usr/bin/lxnicctl" --state "$work/state.json" list)
 grep -q "Team 1" <<<"$listing" || fail "installed lxnicctl list: $listing"
-"$root/usr/bin/lxnicdefs" check "$root/usr/share/lxniccfg/lxnicdefs.xml" | grep -q "checksum: matches" ||
+grep -q "checksum: matches" <<<"$("$root/usr/bin/lxnicdefs" check "$root/usr/share/lxniccfg/lxnicdefs.xml")" ||
   fail "installed lxnicdefs check"
 echo "Debian packages: $lib $dev $tools"

@@ -27,12 +27,14 @@ libdir=$(dirname "$(find "$prefix" -name liblxniccfg.so.1 | head -n1)")
 # Man pages, when help2man was there to make them.
 if command -v help2man >/dev/null; then
   for page in lxnicctl lxnicdefs; do
-    man -l "$prefix/share/man/man1/$page.1" 2>/dev/null | grep -q "Exit codes:" ||
+    grep -q "Exit codes:" <<<"$(man -l "$prefix/share/man/man1/$page.1" 2>/dev/null)" ||
       { echo "man page of $page lacks its exit codes"; exit 1; }
   done
 fi
 
-# Completion, with bash-completion's helpers, when they are installed.
+# Completion, with bash-completion's helpers, when they are installed. (Each
+# output is taken whole before grep looks at it: "grep -q" in a pipeline
+# would end it early, and pipefail would count the writer's broken pipe.)
 if [ -f /usr/share/bash-completion/bash_completion ]; then
   complete() {
     bash -c '
@@ -45,11 +47,11 @@ if [ -f /usr/share/bash-completion/bash_completion ]; then
   }
   export PATH="$prefix/bin:$PATH"
   [ "$(complete lxnicctl te)" = team ] || { echo "completion of 'te': $(complete lxnicctl te)"; exit 1; }
-  complete lxnicctl team "" | grep -qx dissolve || { echo "completion of 'team '"; exit 1; }
-  complete lxnicctl --st | grep -qx -- --state || { echo "completion of '--st'"; exit 1; }
-  complete lxnicctl show --a | grep -qx -- --all || { echo "completion of 'show --a'"; exit 1; }
-  complete lxnicctl show -- | grep -qx -- --quiet || { echo "completion of 'show --'"; exit 1; }
-  complete lxnicctl --state "$prefix/state.json" show eth | grep -qx eth2/10 ||
+  grep -qx dissolve <<<"$(complete lxnicctl team "")" || { echo "completion of 'team '"; exit 1; }
+  grep -qx -- --state <<<"$(complete lxnicctl --st)" || { echo "completion of '--st'"; exit 1; }
+  grep -qx -- --all <<<"$(complete lxnicctl show --a)" || { echo "completion of 'show --a'"; exit 1; }
+  grep -qx -- --quiet <<<"$(complete lxnicctl show --)" || { echo "completion of 'show --'"; exit 1; }
+  grep -qx eth2/10 <<<"$(complete lxnicctl --state "$prefix/state.json" show eth)" ||
     { echo "completion of targets"; exit 1; }
 fi
 
@@ -60,10 +62,10 @@ if [ "${2:-}" = consumer ]; then
   export PKG_CONFIG_PATH=$libdir/pkgconfig
   cc -Wall -Werror -o "$work/by-pkg-config" "$here/consumer/consumer.c" $(pkg-config --cflags --libs lxniccfg) \
     -Wl,-rpath,"$(pkg-config --variable=libdir lxniccfg)"
-  LXNICIF_STATE=$prefix/state.json "$work/by-pkg-config" | grep -q "GetNicList 0, 6 adapters"
+  grep -q "GetNicList 0, 6 adapters" <<<"$(LXNICIF_STATE=$prefix/state.json "$work/by-pkg-config")"
   # find_package(lxniccfg)
   cmake -S "$here/consumer" -B "$work/build" -G Ninja -DCMAKE_PREFIX_PATH="$prefix" >/dev/null
   cmake --build "$work/build" >/dev/null
-  LXNICIF_STATE=$prefix/state.json "$work/build/consumer" | grep -q "GetNicList 0, 6 adapters"
+  grep -q "GetNicList 0, 6 adapters" <<<"$(LXNICIF_STATE=$prefix/state.json "$work/build/consumer")"
 fi
 echo "installed tree works"
