@@ -223,9 +223,6 @@ def find_adapter(listing, ref):
 
 
 def find_team(listing, name):
-    """The team named NAME or team:NAME, or None."""
-    if name.startswith('team:'):
-        name = name[len('team:'):]
     for team in listing.get('teams', []):
         if team.get('name') == name:
             return team

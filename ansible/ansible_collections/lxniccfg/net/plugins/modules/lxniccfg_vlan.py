@@ -79,8 +79,12 @@ from ansible_collections.lxniccfg.net.plugins.module_utils.lxnicctl import (
 def resolve_parent(listing, parent):
     """The parent's VLAN list and the text that names it to lxnicctl
     (nic:N or team:NAME), or (None, None)."""
-    adapter = None if parent.startswith('team:') else find_adapter(listing, parent)
-    team = None if parent.startswith('nic:') else find_team(listing, parent)
+    kind, _colon, rest = parent.partition(':')
+    if kind in ('nic', 'team') and rest:
+        adapter = find_adapter(listing, rest) if kind == 'nic' else None
+        team = find_team(listing, rest) if kind == 'team' else None
+    else:
+        adapter, team = find_adapter(listing, parent), find_team(listing, parent)
     if adapter is not None and team is not None:
         raise ValueError('"%s" names both an adapter and a team; give the adapter by its number' % parent)
     if adapter is not None:
