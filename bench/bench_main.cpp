@@ -1,10 +1,13 @@
 // lxniccfg_bench: the library's speed and memory figures, each a ratio
 // against a baseline measured in the same run on generated inputs.
 //
-//   lxniccfg_bench [--quick] [--sizes=1,8,64]
+//   lxniccfg_bench [--quick] [--sizes=1,8,64] [--only=load,process,script,panel]
+//   lxniccfg_bench [--sizes=1,8,64] --write-files=DIR
 //
-// --quick runs fewer rounds; --sizes picks the definitions files (in MB).
-// Run under bench/callgrind.sh it counts instructions instead of time.
+// --quick runs fewer rounds; --sizes picks the definitions files (in MB);
+// --only picks the groups of figures; --write-files writes the definitions
+// files of every family to DIR and does nothing else. Run under bench/callgrind.sh it counts
+// instructions instead of time.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -17,7 +20,15 @@
 #include <xercesc/sax/HandlerBase.hpp>
 #include <xercesc/util/PlatformUtils.hpp>
 
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <set>
 
 #include "definitions/checksum.h"
 #include "script/script_writer.h"
@@ -32,6 +43,25 @@ namespace {
 struct Options {
     bool quick = false;
     std::vector<int> sizes{1, 8, 64};
+    std::set<std::string> only{"load", "process", "script", "panel"};
+    std::string writeTo;  // --write-files=DIR: only write the definitions files there
+};
+
+// The definitions files: the benchmark's first, compact family and files
+// shaped like the ones vendors write.
+struct Family {
+    const char *name;   // in labels
+    const char *title;  // in the report
+    std::string (*make)(std::size_t bytes);
+};
+
+const Family kFamilies[] = {
+    {"compact", "compact family (short properties, 64 definitions)",
+     [](std::size_t bytes) { return bench::DefinitionsDocument(bytes); }},
+    {"real", "realistic family (every attribute, realistic texts, rules, CR LF)",
+     [](std::size_t bytes) { return bench::RealisticDocument(bytes, false); }},
+    {"real1", "realistic family, one definition holding most properties",
+     [](std::size_t bytes) { return bench::RealisticDocument(bytes, true); }},
 };
 
 std::string g_dir;
@@ -90,43 +120,142 @@ void ReportMicro(const char *what, double seconds) {
 }
 
 void InitXmlFigures(const Options &o) {
-    std::printf("InitXml against a bare SAX parse plus the checksum pass\n");
-    std::vector<double> perSize;
-    for (int mb : o.sizes) {
-        std::string doc = bench::DefinitionsDocument(static_cast<std::size_t>(mb) << 20);
-        std::string path = WriteFile("defs" + std::to_string(mb) + ".xml", doc);
-        std::u16string wide = Wide(path);
-        const int rounds = o.quick ? 2 : (mb >= 64 ? 4 : 7);
-        const int inner = mb >= 8 ? 1 : 4;
-        std::string label = "InitXml_" + std::to_string(mb) + "MB";
-        bench::Pair p = bench::Compare(
-            label, rounds, inner,
-            [&] {
+    std::printf("InitXml against a bare SAX parse (and against the bare parse plus the checksum pass)\n");
+    for (const Family &family : kFamilies) {
+        std::printf(" %s\n", family.title);
+        std::vector<double> perSize;
+        for (int mb : o.sizes) {
+            std::string doc = family.make(static_cast<std::size_t>(mb) << 20);
+            std::string path = WriteFile(std::string(family.name) + std::to_string(mb) + ".xml", doc);
+            std::u16string wide = Wide(path);
+            const int rounds = o.quick ? 2 : (mb >= 64 ? 4 : 7);
+            const int inner = mb >= 8 ? 1 : 4;
+            std::string label = "InitXml_" + std::string(family.name) + "_" + std::to_string(mb) + "MB";
+            bench::Pair p = bench::Compare(
+                label, rounds, inner,
+                [&] {
+                    if (InitXml(wide.c_str()) != 0) std::abort();
+                },
+                [&] { BareParse(path); }, [] { CloseXml(0); });
+            double checksum = bench::Fastest(label + "/checksum", rounds, inner, [&] { ChecksumPass(path); });
+            if (bench::UnderCallgrind()) continue;
+            std::printf("  %d MB (%zu bytes)\n", mb, doc.size());
+            Report("InitXml", p.subjectSeconds);
+            Report("bare parse", p.baselineSeconds);
+            Report("the checksum pass alone", checksum);
+            Verdict("InitXml / bare parse", p.ratio(), 1.2);
+            std::printf("  %-58s %8.2fx\n", "InitXml / (bare parse + checksum pass)",
+                        p.subjectSeconds / (p.baselineSeconds + checksum));
+            int64_t peak = bench::PeakHeapGrowth([&] {
                 if (InitXml(wide.c_str()) != 0) std::abort();
-            },
-            [&] {
-                BareParse(path);
-                ChecksumPass(path);
-            },
-            [] { CloseXml(0); });
-        double checksum = bench::Fastest(label + "/checksum", rounds, inner, [&] { ChecksumPass(path); });
-        if (bench::UnderCallgrind()) continue;
-        std::printf(" %d MB (%zu bytes)\n", mb, doc.size());
-        Report("InitXml", p.subjectSeconds);
-        Report("bare parse + checksum pass", p.baselineSeconds);
-        Report("  of which the checksum pass", checksum);
-        Verdict("InitXml / (bare parse + checksum pass)", p.ratio(), 1.5);
-        int64_t peak = bench::PeakHeapGrowth([&] {
-            if (InitXml(wide.c_str()) != 0) std::abort();
-        });
-        CloseXml(0);
-        std::printf("  %-58s %8.2fx the file (%.1f MB)\n", "peak heap growth of InitXml",
-                    static_cast<double>(peak) / static_cast<double>(doc.size()),
-                    static_cast<double>(peak) / (1 << 20));
-        perSize.push_back(p.subjectSeconds);
+            });
+            CloseXml(0);
+            std::printf("  %-58s %8.2fx the file (%.1f MB)\n", "peak heap growth of InitXml",
+                        static_cast<double>(peak) / static_cast<double>(doc.size()),
+                        static_cast<double>(peak) / (1 << 20));
+            perSize.push_back(p.subjectSeconds);
+        }
+        if (perSize.size() == o.sizes.size() && o.sizes.front() == 1 && o.sizes.back() == 64)
+            Verdict("InitXml time 64 MB / 1 MB", perSize.back() / perSize.front(), 70);
     }
-    if (perSize.size() == o.sizes.size() && o.sizes.front() == 1 && o.sizes.back() == 64)
-        Verdict("InitXml time 64 MB / 1 MB", perSize.back() / perSize.front(), 70);
+}
+
+// One run of a program: its wall time and its peak resident set.
+struct ProcessRun {
+    double seconds = 0;
+    double peakBytes = 0;
+};
+
+ProcessRun RunProcess(const std::vector<std::string> &args) {
+    std::vector<char *> argv;
+    for (const std::string &a : args) argv.push_back(const_cast<char *>(a.c_str()));
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    auto start = std::chrono::steady_clock::now();
+    pid_t pid;
+    if (posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) {
+        std::fprintf(stderr, "cannot start %s\n", argv[0]);
+        std::exit(1);
+    }
+    int status = 0;
+    struct rusage usage {};
+    if (wait4(pid, &status, 0, &usage) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+        std::fprintf(stderr, "%s %s failed\n", argv[0], args.back().c_str());
+        std::exit(1);
+    }
+    ProcessRun run;
+    run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    run.peakBytes = static_cast<double>(usage.ru_maxrss) * 1024.0;
+    posix_spawn_file_actions_destroy(&actions);
+    return run;
+}
+
+double Median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    const std::size_t n = values.size();
+    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+std::string ProgramBeside(const char *name) {
+    char self[4096];
+    ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
+    if (n <= 0) return name;
+    std::string path(self, static_cast<std::size_t>(n));
+    return path.substr(0, path.rfind('/') + 1) + name;
+}
+
+bool OnPath(const char *program) {
+    std::string command = std::string("command -v ") + program + " >/dev/null 2>&1";
+    return std::system(command.c_str()) == 0;
+}
+
+void ProcessFigures(const Options &o) {
+    if (bench::UnderCallgrind()) return;
+    std::printf("Whole processes: lxniccfg_load (InitXml, CloseXml) against SAXCount -v=never on the same file\n");
+    if (!OnPath("SAXCount")) {
+        std::printf("  SAXCount is not installed (Debian package libxerces-c-samples): skipped\n");
+        ++g_missed;
+        return;
+    }
+    const std::string loader = ProgramBeside("lxniccfg_load");
+    for (const Family &family : kFamilies) {
+        std::printf(" %s\n", family.title);
+        const bool realistic = std::string(family.name) != "compact";
+        for (int mb : o.sizes) {
+            std::string doc = family.make(static_cast<std::size_t>(mb) << 20);
+            std::string path = WriteFile(std::string(family.name) + std::to_string(mb) + ".xml", doc);
+            doc.clear();
+            doc.shrink_to_fit();
+            const double size = static_cast<double>(std::ifstream(path, std::ios::ate | std::ios::binary).tellg());
+            const int runs = o.quick ? 3 : (mb >= 64 ? 7 : mb >= 8 ? 11 : 21);
+            std::vector<double> load, saxCount, loadPeak, parsePeak, saxCountPeak;
+            // Runs alternate, so that load elsewhere on the machine falls on
+            // all three alike; one warm-up run each is not counted.
+            for (int r = -1; r < runs; ++r) {
+                ProcessRun a = RunProcess({loader, path});
+                ProcessRun b = RunProcess({"SAXCount", "-v=never", path});
+                ProcessRun c = RunProcess({loader, "--parse-only", path});
+                if (r < 0) continue;
+                load.push_back(a.seconds);
+                saxCount.push_back(b.seconds);
+                loadPeak.push_back(a.peakBytes);
+                saxCountPeak.push_back(b.peakBytes);
+                parsePeak.push_back(c.peakBytes);
+            }
+            std::printf("  %d MB (%.0f bytes), median of %d runs\n", mb, size, runs);
+            Report("lxniccfg_load", Median(load));
+            Report("SAXCount", Median(saxCount));
+            Verdict("lxniccfg_load / SAXCount", Median(load) / Median(saxCount), realistic ? 1.3 : 99);
+            std::printf("  %-58s %8.1f MB (SAXCount %.1f MB, bare parse %.1f MB)\n", "peak RSS of lxniccfg_load",
+                        Median(loadPeak) / (1 << 20), Median(saxCountPeak) / (1 << 20),
+                        Median(parsePeak) / (1 << 20));
+            const double extra = (Median(loadPeak) - Median(parsePeak)) / size;
+            if (realistic) Verdict("(peak RSS - peak RSS of the bare parse) / file size", extra, 1.0);
+            else std::printf("  %-58s %8.2fx\n", "(peak RSS - peak RSS of the bare parse) / file size", extra);
+        }
+    }
 }
 
 void ScriptFigures(const Options &o) {
@@ -263,10 +392,30 @@ int main(int argc, char **argv) {
             std::stringstream list(arg.substr(8));
             std::string item;
             while (std::getline(list, item, ',')) o.sizes.push_back(std::stoi(item));
+        } else if (arg.rfind("--write-files=", 0) == 0) {
+            o.writeTo = arg.substr(14);
+        } else if (arg.rfind("--only=", 0) == 0) {
+            o.only.clear();
+            std::stringstream list(arg.substr(7));
+            std::string item;
+            while (std::getline(list, item, ',')) o.only.insert(item);
         } else {
-            std::fprintf(stderr, "usage: %s [--quick] [--sizes=1,8,64]\n", argv[0]);
+            std::fprintf(stderr, "usage: %s [--quick] [--sizes=1,8,64] [--only=load,process,script,panel]\n"
+                         "       %s [--sizes=1,8,64] --write-files=DIR\n",
+                         argv[0], argv[0]);
             return 2;
         }
+    }
+    if (!o.writeTo.empty()) {
+        // The inputs, for measuring them with other tools (BENCHMARKS.md).
+        for (const Family &family : kFamilies)
+            for (int mb : o.sizes) {
+                std::string path = o.writeTo + "/" + family.name + std::to_string(mb) + ".xml";
+                std::string doc = family.make(static_cast<std::size_t>(mb) << 20);
+                std::ofstream(path, std::ios::binary).write(doc.data(), static_cast<std::streamsize>(doc.size()));
+                std::printf("%s\n", path.c_str());
+            }
+        return 0;
     }
     char dirTemplate[] = "/tmp/lxniccfg-bench-XXXXXX";
     if (!mkdtemp(dirTemplate)) return 1;
@@ -281,9 +430,10 @@ int main(int argc, char **argv) {
     xercesc::XMLPlatformUtils::Initialize();
 
     std::printf("load average at start: %s\n", LoadAverage().c_str());
-    InitXmlFigures(o);
-    ScriptFigures(o);
-    PanelFigures(o);
+    if (o.only.count("load")) InitXmlFigures(o);
+    if (o.only.count("process")) ProcessFigures(o);
+    if (o.only.count("script")) ScriptFigures(o);
+    if (o.only.count("panel")) PanelFigures(o);
     std::printf("load average at end: %s\n", LoadAverage().c_str());
 
     xercesc::XMLPlatformUtils::Terminate();

@@ -21,12 +21,16 @@ extern "C" uint32_t InitXml(const lx_wchar *path) {
 
         ChecksumSet checksums;
         checksums.path = DualString(path);
-        uint32_t result = ReadChecksums(checksums);
-        if (result == 0) result = CompareChecksums(checksums);
-        if (result == 0 && !state.definitionsLoaded) {
-            result = LoadDefinitions(checksums.path);
-            state.definitionsLoaded = true;  // also when the load failed
+        if (state.definitionsLoaded) {
+            // Loaded already: the file given is only checked.
+            uint32_t result = ReadChecksums(checksums);
+            if (result == 0) result = CompareChecksums(checksums);
+            return result;
         }
+        // The checksum is counted while the file is parsed; a file whose
+        // checksum fails loads nothing (101), whatever the parse found.
+        uint32_t result = LoadCheckedDefinitionsInto(checksums, Catalog());
+        if (result != 101 && result != 102) state.definitionsLoaded = true;  // also when the load failed
         return result;
     });
 }

@@ -1,5 +1,7 @@
 #include "definitions/checksum.h"
 
+#include <algorithm>
+#include <bit>
 #include <cstdio>
 #include <cstring>
 #include <vector>
@@ -13,62 +15,6 @@ constexpr std::string_view kDeclaration = "<?xml version=\"1.0\" encoding=\"UTF-
 constexpr std::size_t kFirstLineChars = 511;
 constexpr std::size_t kHeaderBytes = 4095;  // plus the terminator: a 4,096-byte buffer
 
-// Reads a file one character at a time as a text-mode stream would deliver it.
-class TextModeReader {
-public:
-    explicit TextModeReader(platform::InputFile &file) : file_(file), buffer_(1 << 16) {}
-
-    // The next character, or -1 at the end of the data (which also sets eof).
-    int get() {
-        if (ended_) {
-            eof_ = true;
-            return -1;
-        }
-        int c = nextRaw();
-        if (c == 26) ended_ = true;  // Ctrl-Z ends the data
-        if (c < 0 || c == 26) {
-            eof_ = true;
-            return -1;
-        }
-        if (c == '\r' && peekRaw() == '\n') {
-            nextRaw();
-            return '\n';
-        }
-        return c;
-    }
-
-    bool eof() const { return eof_; }
-    uint64_t rawOffset() const { return consumed_; }
-
-    void rewind() {
-        file_.seekToStart();
-        pos_ = len_ = 0;
-        consumed_ = 0;
-        eof_ = ended_ = false;
-    }
-
-private:
-    bool fill() {
-        if (pos_ < len_) return true;
-        long n = file_.read(buffer_.data(), buffer_.size());
-        pos_ = 0;
-        len_ = n > 0 ? static_cast<std::size_t>(n) : 0;  // a read error ends the data
-        return len_ > 0;
-    }
-    int nextRaw() {
-        if (!fill()) return -1;
-        ++consumed_;
-        return static_cast<unsigned char>(buffer_[pos_++]);
-    }
-    int peekRaw() { return fill() ? static_cast<unsigned char>(buffer_[pos_]) : -1; }
-
-    platform::InputFile &file_;
-    std::vector<char> buffer_;
-    std::size_t pos_ = 0, len_ = 0;
-    uint64_t consumed_ = 0;
-    bool eof_ = false, ended_ = false;
-};
-
 // C-string view of a buffer that may hold NUL bytes.
 std::string_view asCString(const std::string &text) {
     return std::string_view(text.c_str(), std::strlen(text.c_str()));
@@ -76,45 +22,182 @@ std::string_view asCString(const std::string &text) {
 
 }  // namespace
 
+void ChecksumCounter::feed(const unsigned char *bytes, std::size_t size) {
+    std::size_t i = 0;
+    while (i < size && !ended_) {
+        if (phase_ == Phase::Body) {
+            i = feedBody(bytes, i, size);
+            continue;
+        }
+        // The first line and the first tag, a character at a time.
+        const unsigned c = bytes[i++];
+        ++raw_;
+        if (pendingCr_) {
+            pendingCr_ = false;
+            if (c == '\n') {
+                put('\n', raw_);
+                continue;
+            }
+            put('\r', raw_ - 1);
+            if (phase_ == Phase::Body) {
+                // That CR ended the first tag: this byte is the body's.
+                --i;
+                --raw_;
+                continue;
+            }
+        }
+        if (c == 26) {
+            ended_ = true;  // Ctrl-Z ends the data
+        } else if (c == '\r') {
+            pendingCr_ = true;
+        } else {
+            put(c, raw_);
+        }
+    }
+}
+
+void ChecksumCounter::put(unsigned c, uint64_t rawEnd) {
+    switch (phase_) {
+    case Phase::FirstLine:
+        firstLine_.push_back(static_cast<char>(c));
+        if (c == '\n' || firstLine_.size() >= kFirstLineChars) endFirstLine(rawEnd);
+        break;
+    case Phase::Header: putHeader(c); break;
+    case Phase::Body: putBody(c); break;
+    }
+}
+
+void ChecksumCounter::putHeader(unsigned c) {
+    if (scan_.header.size() < kHeaderBytes) scan_.header.push_back(static_cast<char>(c));
+    if (c == '>') phase_ = Phase::Body;
+}
+
+// The first line (at most 511 characters) is skipped when it holds the UTF-8
+// declaration; otherwise its characters are the start of the header.
+void ChecksumCounter::endFirstLine(uint64_t rawEnd) {
+    phase_ = Phase::Header;
+    std::string line = std::move(firstLine_);
+    firstLine_.clear();
+    if (asCString(line).find(kDeclaration) != std::string_view::npos) {
+        scan_.declarationSkipped = true;
+        scan_.headerRawOffset = rawEnd;
+        return;
+    }
+    for (char c : line) {
+        if (phase_ == Phase::Header) putHeader(static_cast<unsigned char>(c));
+        else putBody(static_cast<unsigned char>(c));
+    }
+}
+
+std::size_t ChecksumCounter::feedBody(const unsigned char *bytes, std::size_t from, std::size_t size) {
+    const unsigned char *p = bytes + from;
+    const unsigned char *const chunkEnd = bytes + size;
+    // The data ends at a Ctrl-Z byte.
+    const auto *stop = static_cast<const unsigned char *>(std::memchr(p, 26, size - from));
+    const unsigned char *const end = stop ? stop : chunkEnd;
+    if (pendingCr_ && p < end) {
+        pendingCr_ = false;
+        if (*p != '\n') putBody('\r');  // a CR not before a LF is a character of its own
+    }
+    while (p < end) {
+        // Runs between carriage returns are summed in bulk; a CR before a LF
+        // is dropped (the pair reads as one LF).
+        const auto *cr = static_cast<const unsigned char *>(std::memchr(p, '\r', static_cast<std::size_t>(end - p)));
+        const unsigned char *const runEnd = cr ? cr : end;
+        sumRun(p, static_cast<std::size_t>(runEnd - p));
+        if (!cr) {
+            p = end;
+            break;
+        }
+        p = cr + 1;
+        if (p == chunkEnd) pendingCr_ = true;  // decided by the next chunk
+        else if (p == end || *p != '\n') putBody('\r');
+    }
+    if (stop) {
+        if (pendingCr_) {
+            pendingCr_ = false;
+            putBody('\r');
+        }
+        ended_ = true;
+        p = stop + 1;
+    }
+    raw_ += static_cast<uint64_t>(p - (bytes + from));
+    return static_cast<std::size_t>(p - bytes);
+}
+
+// Adds a run of body bytes: every byte to the plain sum, and every byte twice
+// to the weighted sum when its body position is even, once when it is odd.
+// Eight bytes at a time, in 16-bit lanes: the bytes at even offsets of the
+// run in one word, those at odd offsets in another.
+void ChecksumCounter::sumRun(const unsigned char *run, std::size_t size) {
+    constexpr uint64_t kLowBytes = 0x00FF00FF00FF00FFull;
+    auto lanes = [](uint64_t x) {
+        return (x & 0xFFFF) + ((x >> 16) & 0xFFFF) + ((x >> 32) & 0xFFFF) + (x >> 48);
+    };
+    uint64_t total = 0, atEven = 0;
+    std::size_t i = 0;
+    while (size - i >= 8) {
+        // 256 words at most, so that no 16-bit lane overflows (256 x 255).
+        const std::size_t words = std::min<std::size_t>((size - i) / 8, 256);
+        uint64_t even = 0, odd = 0;
+        for (std::size_t w = 0; w < words; ++w, i += 8) {
+            uint64_t x;
+            std::memcpy(&x, run + i, sizeof x);
+            if constexpr (std::endian::native == std::endian::big) x = __builtin_bswap64(x);
+            even += x & kLowBytes;
+            odd += (x >> 8) & kLowBytes;
+        }
+        const uint64_t e = lanes(even);
+        atEven += e;
+        total += e + lanes(odd);
+    }
+    for (std::size_t k = i; k < size; ++k) {
+        total += run[k];
+        if ((k & 1) == 0) atEven += run[k];
+    }
+    // Offsets in the run are even where body positions have the parity of its start.
+    const uint64_t doubled = (position_ & 1) ? total - atEven : atEven;
+    scan_.plainSum += static_cast<uint32_t>(total);
+    scan_.weightedSum += static_cast<uint32_t>(total + doubled);
+    position_ += static_cast<uint32_t>(size);
+}
+
+ChecksumScan ChecksumCounter::finish() {
+    if (pendingCr_) {
+        pendingCr_ = false;
+        put('\r', raw_);
+    }
+    if (phase_ == Phase::FirstLine) {
+        // The file ended within its first line.
+        const bool declaration = asCString(firstLine_).find(kDeclaration) != std::string_view::npos;
+        endFirstLine(raw_);
+        if (declaration) return std::move(scan_);  // nothing after it: no header at all
+    }
+    // The end of the data is handled like one more character of value -1.
+    if (phase_ == Phase::Header) putHeader(255);
+    else putBody(0xFFFFFFFFu);
+    return std::move(scan_);
+}
+
 std::optional<ChecksumScan> ScanChecksums(const std::string &path) {
     platform::InputFile file;
     if (!file.open(path)) return std::nullopt;
-    TextModeReader reader(file);
-    ChecksumScan scan;
-
-    // The first line (at most 511 characters) is skipped when it holds the
-    // UTF-8 declaration; otherwise reading starts over at the beginning.
-    std::string line;
-    while (line.size() < kFirstLineChars) {
-        int c = reader.get();
-        if (c < 0) break;
-        line.push_back(static_cast<char>(c));
-        if (c == '\n') break;
+    ChecksumCounter counter;
+    std::vector<unsigned char> buffer(1 << 16);
+    while (!counter.ended()) {
+        const long n = file.read(buffer.data(), buffer.size());
+        if (n <= 0) break;  // a read error ends the data
+        counter.feed(buffer.data(), static_cast<std::size_t>(n));
     }
-    if (asCString(line).find(kDeclaration) != std::string_view::npos) {
-        scan.declarationSkipped = true;
-    } else {
-        reader.rewind();
-    }
-    scan.headerRawOffset = reader.rawOffset();
-    if (reader.eof()) return scan;
+    return counter.finish();
+}
 
-    bool inHeader = true;
-    uint32_t position = 0;
-    do {
-        int c = reader.get();
-        if (inHeader) {
-            if (scan.header.size() < kHeaderBytes)
-                scan.header.push_back(static_cast<char>(c < 0 ? 255 : c));
-            if (c == '>') inHeader = false;
-        } else {
-            uint32_t value = static_cast<uint32_t>(c);
-            scan.plainSum += value;
-            scan.weightedSum += (position % 2 == 0) ? 2 * value : value;
-            ++position;
-        }
-    } while (!reader.eof());
-    return scan;
+uint32_t ChecksumTexts(const ChecksumScan &scan, ChecksumSet &set) {
+    std::optional<std::string_view> after = TextAfterChecksumAttribute(scan.header);
+    if (!after) return 101;
+    set.stored = DualString::fromNarrow(FilterChecksumText(*after));
+    set.computed = DualString::fromNarrow(FilterChecksumText(FormatChecksum(scan.plainSum, scan.weightedSum)));
+    return 0;
 }
 
 std::string FormatChecksum(uint32_t plainSum, uint32_t weightedSum) {
@@ -141,12 +224,7 @@ uint32_t ReadChecksums(ChecksumSet &set) {
     if (set.path.isNone()) return 102;
     std::optional<ChecksumScan> scan = ScanChecksums(set.path.narrowText());
     if (!scan) return 102;
-    std::optional<std::string_view> after = TextAfterChecksumAttribute(scan->header);
-    if (!after) return 101;
-    set.stored = DualString::fromNarrow(FilterChecksumText(*after));
-    set.computed =
-        DualString::fromNarrow(FilterChecksumText(FormatChecksum(scan->plainSum, scan->weightedSum)));
-    return 0;
+    return ChecksumTexts(*scan, set);
 }
 
 uint32_t CompareChecksums(const ChecksumSet &set) {

@@ -3,6 +3,7 @@
 // (CR LF read as LF, a Ctrl-Z byte ending the data).
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -31,8 +32,49 @@ struct ChecksumScan {
     uint32_t weightedSum = 0;
 };
 
+// Counts the checksum of a file handed over in chunks of its raw bytes, in
+// file order, as they are read (for instance by the XML parser, so that the
+// file is read once). The bytes are taken as a text-mode read delivers them.
+class ChecksumCounter {
+public:
+    void feed(const unsigned char *bytes, std::size_t size);
+    // Whether the data has ended (a Ctrl-Z byte): later bytes count for nothing.
+    bool ended() const { return ended_; }
+    // At the end of the file: what the pass found. Call once.
+    ChecksumScan finish();
+
+private:
+    enum class Phase { FirstLine, Header, Body };
+
+    // One character of the text-mode data; rawEnd is the file offset just
+    // after its bytes.
+    void put(unsigned c, uint64_t rawEnd);
+    void putHeader(unsigned c);
+    void putBody(unsigned c) {
+        scan_.plainSum += c;
+        scan_.weightedSum += (position_ & 1) ? c : 2 * c;
+        ++position_;
+    }
+    void endFirstLine(uint64_t rawEnd);
+    // Sums raw bytes of the body, from `from` to the end of the chunk or of the data.
+    std::size_t feedBody(const unsigned char *bytes, std::size_t from, std::size_t size);
+    void sumRun(const unsigned char *run, std::size_t size);
+
+    Phase phase_ = Phase::FirstLine;
+    std::string firstLine_;
+    bool pendingCr_ = false;  // the chunk ended on a CR whose next byte is yet to come
+    bool ended_ = false;
+    uint64_t raw_ = 0;        // raw bytes taken so far
+    uint32_t position_ = 0;   // body position (only its parity matters)
+    ChecksumScan scan_;
+};
+
 // Reads the file at a (UTF-8) path; nothing when it cannot be opened.
 std::optional<ChecksumScan> ScanChecksums(const std::string &path);
+
+// The result of a pass: 101 when the header has no csum attribute, else 0
+// with the computed and stored texts set.
+uint32_t ChecksumTexts(const ChecksumScan &scan, ChecksumSet &set);
 
 // "%06X-%06X" of the two sums.
 std::string FormatChecksum(uint32_t plainSum, uint32_t weightedSum);

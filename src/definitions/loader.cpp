@@ -1,6 +1,7 @@
 #include "definitions/loader.h"
 
 #include <optional>
+#include <vector>
 #include <string_view>
 
 #include <xercesc/sax/AttributeList.hpp>
@@ -310,9 +311,10 @@ DefinitionsBuilder::DefinitionsBuilder(DefinitionsCatalog &catalog)
     : walk_(std::make_unique<Walk>(catalog)) {}
 DefinitionsBuilder::~DefinitionsBuilder() = default;
 void DefinitionsBuilder::element(XmlElement &&element) { walk_->element(std::move(element)); }
-void DefinitionsBuilder::parseFile(const std::string &path, const std::string &systemId) {
+void DefinitionsBuilder::parseFile(platform::InputFile &file, const std::string &systemId,
+                                   const ByteObserver &observer) {
     Reader reader(*walk_);
-    ParseXmlFile(path, systemId, reader);
+    ParseXmlFile(file, systemId, reader, observer);
 }
 void DefinitionsBuilder::end() { walk_->end(); }
 
@@ -385,47 +387,94 @@ std::string MakeFileUrl(const std::string &path) {
     return url;
 }
 
+namespace {
+
+// Parses an open file into a catalog of its own, which joins the given one
+// only when the whole file parsed. Returns 0, or 100 when the parse failed.
+class StagedLoad {
+public:
+    uint32_t parse(platform::InputFile &file, const std::string &path, const ByteObserver &observer,
+                   LoadDiagnostics *diagnostics) {
+        auto failed = [&](const XMLCh *message, int64_t line, int64_t column) -> uint32_t {
+            if (diagnostics) {
+                diagnostics->parseFailed = true;
+                diagnostics->line = line;
+                diagnostics->column = column;
+                diagnostics->message = message ? DualString(message).narrowText() : "";
+            }
+            return 100;
+        };
+        try {
+            builder_.parseFile(file, MakeFileUrl(path), observer);
+        } catch (const xercesc::SAXParseException &e) {
+            return failed(e.getMessage(), static_cast<int64_t>(e.getLineNumber()),
+                          static_cast<int64_t>(e.getColumnNumber()));
+        } catch (const xercesc::XMLException &e) {
+            return failed(e.getMessage(), 0, 0);
+        } catch (const xercesc::OutOfMemoryException &) {
+            return failed(u"out of memory", 0, 0);
+        }
+        return 0;
+    }
+
+    // Moves the definitions into the catalog and checks their links: 0, or
+    // 100 when they are inconsistent (the definitions stay).
+    uint32_t commit(DefinitionsCatalog &catalog, LoadDiagnostics *diagnostics) {
+        builder_.end();
+        catalog.adopt(staged_);
+        for (int i = 0; i < DefinitionsCatalog::kSlots && catalog.slot(i); ++i) {
+            if (CheckLinks(*catalog.slot(i)) == 0) continue;
+            if (diagnostics) {
+                const NicDefinition *root = catalog.slot(i);
+                while (root->base) root = root->base;
+                diagnostics->definitionType = root->type.narrowText();
+                diagnostics->message = DescribeLinkProblem(*root).value_or("");
+            }
+            return 100;
+        }
+        return 0;
+    }
+
+private:
+    DefinitionsCatalog staged_;
+    DefinitionsBuilder builder_{staged_};
+};
+
+}  // namespace
+
 uint32_t LoadDefinitionsInto(const DualString &path, DefinitionsCatalog &catalog,
                              LoadDiagnostics *diagnostics) {
     if (path.isNone()) return 102;
     const std::string &file = path.narrowText();
     if (platform::probePath(file) == platform::PathState::NotFound) return 102;
-    // Definitions are built while the document is parsed, into a catalog of
-    // their own that joins the given one only when the whole file parsed.
-    DefinitionsCatalog staged;
-    DefinitionsBuilder builder(staged);
-    auto failed = [&](const XMLCh *message, int64_t line, int64_t column) -> uint32_t {
-        if (diagnostics) {
-            diagnostics->parseFailed = true;
-            diagnostics->line = line;
-            diagnostics->column = column;
-            diagnostics->message = message ? DualString(message).narrowText() : "";
-        }
-        return 100;
-    };
-    try {
-        builder.parseFile(file, MakeFileUrl(file));
-    } catch (const xercesc::SAXParseException &e) {
-        return failed(e.getMessage(), static_cast<int64_t>(e.getLineNumber()),
-                      static_cast<int64_t>(e.getColumnNumber()));
-    } catch (const xercesc::XMLException &e) {
-        return failed(e.getMessage(), 0, 0);
-    } catch (const xercesc::OutOfMemoryException &) {
-        return failed(u"out of memory", 0, 0);
+    platform::InputFile input;
+    input.open(file);  // a file that cannot be opened makes the parse fail
+    StagedLoad load;
+    if (uint32_t result = load.parse(input, file, ByteObserver(), diagnostics)) return result;
+    return load.commit(catalog, diagnostics);
+}
+
+uint32_t LoadCheckedDefinitionsInto(ChecksumSet &checksums, DefinitionsCatalog &catalog) {
+    if (checksums.path.isNone()) return 102;
+    const std::string &path = checksums.path.narrowText();
+    platform::InputFile file;
+    if (!file.open(path)) return 102;
+    ChecksumCounter counter;
+    StagedLoad load;
+    const uint32_t parsed = load.parse(
+        file, path, [&](const unsigned char *bytes, std::size_t size) { counter.feed(bytes, size); }, nullptr);
+    // A parse that failed stopped early: the checksum still covers the whole file.
+    std::vector<unsigned char> rest(1 << 16);
+    while (!counter.ended()) {
+        const long n = file.read(rest.data(), rest.size());
+        if (n <= 0) break;  // a read error ends the data, as for the checksum pass alone
+        counter.feed(rest.data(), static_cast<std::size_t>(n));
     }
-    builder.end();
-    catalog.adopt(staged);
-    for (int i = 0; i < DefinitionsCatalog::kSlots && catalog.slot(i); ++i) {
-        if (CheckLinks(*catalog.slot(i)) == 0) continue;
-        if (diagnostics) {
-            const NicDefinition *root = catalog.slot(i);
-            while (root->base) root = root->base;
-            diagnostics->definitionType = root->type.narrowText();
-            diagnostics->message = DescribeLinkProblem(*root).value_or("");
-        }
-        return 100;
-    }
-    return 0;
+    uint32_t result = ChecksumTexts(counter.finish(), checksums);
+    if (result == 0) result = CompareChecksums(checksums);
+    if (result != 0) return result;  // nothing of the file is loaded
+    if (parsed != 0) return parsed;
+    return load.commit(catalog, nullptr);
 }
 
 uint32_t LoadDefinitions(const DualString &path) {

@@ -7,7 +7,9 @@
 #include <string>
 
 #include "definitions/catalog.h"
+#include "definitions/checksum.h"
 #include "definitions/xml_element.h"
+#include "definitions/xml_parser.h"
 
 namespace lxniccfg {
 
@@ -23,6 +25,13 @@ struct LoadDiagnostics {
 // Loads into the given catalog; diagnostics, when given, say why it failed.
 uint32_t LoadDefinitionsInto(const DualString &path, DefinitionsCatalog &catalog,
                              LoadDiagnostics *diagnostics);
+
+// What InitXml does with a file while no definitions are loaded, in one pass
+// over the file: its checksum is counted on the very bytes the parser reads.
+// 102: the file cannot be opened; 101: its checksum is missing or wrong
+// (nothing is loaded, whatever the parse found); otherwise the result of
+// LoadDefinitionsInto. The computed and stored texts are set in checksums.
+uint32_t LoadCheckedDefinitionsInto(ChecksumSet &checksums, DefinitionsCatalog &catalog);
 
 // Parses the file (UTF-16 path) and builds its definitions into the catalog.
 // 0: loaded; 102: the file does not exist; 100: the parse failed (the
@@ -46,8 +55,9 @@ public:
     DefinitionsBuilder &operator=(const DefinitionsBuilder &) = delete;
     void element(XmlElement &&element);
     // Parses the file (as ParseXmlFile does) and builds each element as soon
-    // as the parser reports it, which is what loading a file does.
-    void parseFile(const std::string &path, const std::string &systemId);
+    // as the parser reports it, which is what loading a file does. observer,
+    // when given, sees every chunk of the file the parser reads.
+    void parseFile(platform::InputFile &file, const std::string &systemId, const ByteObserver &observer);
     void end();  // finishes the last definition
 
 private:

@@ -19,40 +19,45 @@ namespace {
 // the bound keeps a document of nested entities from growing without limit.
 constexpr XMLSize_t kEntityExpansionLimit = 100;
 
-// Streams a file's bytes to the parser through the platform layer.
+// Streams a file's bytes to the parser through the platform layer, showing
+// each chunk to an observer on the way.
 class FileStream : public xercesc::BinInputStream {
 public:
-    explicit FileStream(platform::InputFile file) : file_(std::move(file)) {}
+    FileStream(platform::InputFile &file, const ByteObserver *observer) : file_(file), observer_(observer) {}
     XMLFilePos curPos() const override { return position_; }
     XMLSize_t readBytes(XMLByte *const toFill, const XMLSize_t maxToRead) override {
         long n = file_.read(toFill, maxToRead);
         if (n < 0)
             throw xercesc::RuntimeException(__FILE__, __LINE__,
                                             xercesc::XMLExcepts::File_CouldNotReadFromFile);
+        if (n > 0 && observer_ && *observer_) (*observer_)(toFill, static_cast<std::size_t>(n));
         position_ += static_cast<XMLFilePos>(n);
         return static_cast<XMLSize_t>(n);
     }
     const XMLCh *getContentType() const override { return nullptr; }
 
 private:
-    platform::InputFile file_;
+    platform::InputFile &file_;
+    const ByteObserver *observer_;
     XMLFilePos position_ = 0;
 };
 
-class FileSource : public xercesc::InputSource {
+// The document in an open file; the file stays with the caller.
+class OpenFileSource : public xercesc::InputSource {
 public:
-    FileSource(std::string path, const std::string &systemId) : path_(std::move(path)) {
+    OpenFileSource(platform::InputFile &file, const std::string &systemId, const ByteObserver *observer)
+        : file_(file), observer_(observer) {
         std::u16string id = fromUtf8(systemId);
         setSystemId(id.c_str());
     }
     xercesc::BinInputStream *makeStream() const override {
-        platform::InputFile file;
-        if (!file.open(path_)) return nullptr;  // the parser reports the failure
-        return new FileStream(std::move(file));  // the parser takes ownership
+        if (!file_.isOpen()) return nullptr;  // the parser reports the failure
+        return new FileStream(file_, observer_);  // the parser takes ownership
     }
 
 private:
-    std::string path_;
+    platform::InputFile &file_;
+    const ByteObserver *observer_;
 };
 
 // A SAX parser that refuses a document naming an external DTD subset as soon
@@ -115,7 +120,15 @@ XmlLibrarySession::~XmlLibrarySession() {
 }
 
 void ParseXmlFile(const std::string &path, const std::string &systemId, HardenedHandler &handler) {
-    FileSource source(path, systemId);
+    platform::InputFile file;
+    file.open(path);  // a file that cannot be opened makes the parse fail
+    OpenFileSource source(file, systemId, nullptr);
+    ParseXml(source, handler);
+}
+
+void ParseXmlFile(platform::InputFile &file, const std::string &systemId, HardenedHandler &handler,
+                  const ByteObserver &observer) {
+    OpenFileSource source(file, systemId, &observer);
     ParseXml(source, handler);
 }
 

@@ -3,13 +3,19 @@
 // entity expansion is bounded.
 #pragma once
 
+#include <cstddef>
+#include <functional>
 #include <string>
 
 #include "definitions/definitions_handler.h"
 #include "definitions/hardened_handler.h"
 #include "definitions/xml_element.h"
+#include "platform/platform.h"
 
 namespace lxniccfg {
+
+// Sees every chunk of a file's bytes as the parser reads it.
+using ByteObserver = std::function<void(const unsigned char *bytes, std::size_t size)>;
 
 // Keeps the XML library initialised for its lifetime. ok() is false when the
 // initialisation failed.
@@ -35,6 +41,10 @@ void TerminateXmlLibrary();
 // xercesc::SAXParseException or xercesc::XMLException when the document is
 // rejected. The XML library must be initialised.
 void ParseXmlFile(const std::string &path, const std::string &systemId, HardenedHandler &handler);
+// The same for a file already open, read from where it stands; observer, when
+// given, sees every chunk the parser reads, so that the file is read once.
+void ParseXmlFile(platform::InputFile &file, const std::string &systemId, HardenedHandler &handler,
+                  const ByteObserver &observer);
 void ParseXmlBuffer(const char *data, std::size_t size, HardenedHandler &handler);
 
 // The same, handing every element to sink in document order.

@@ -25,7 +25,98 @@ Outcome Check(const TempDir &dir, const std::string &bytes) {
     return o;
 }
 
+// The pass as the text-mode definition gives it, one character at a time:
+// the reference for the counter, which sums in bulk.
+ChecksumScan ReferenceScan(const std::string &bytes) {
+    std::size_t at = 0;
+    bool eof = false;
+    auto get = [&]() -> int {
+        if (at >= bytes.size() || bytes[at] == 26) {
+            eof = true;
+            return -1;
+        }
+        const auto c = static_cast<unsigned char>(bytes[at++]);
+        if (c == '\r' && at < bytes.size() && bytes[at] == '\n') {
+            ++at;
+            return '\n';
+        }
+        return c;
+    };
+    ChecksumScan scan;
+    std::string line;
+    while (line.size() < 511) {
+        int c = get();
+        if (c < 0) break;
+        line.push_back(static_cast<char>(c));
+        if (c == '\n') break;
+    }
+    if (std::string_view(line.c_str()).find(kDeclaration) != std::string_view::npos) {
+        scan.declarationSkipped = true;
+        scan.headerRawOffset = at;
+        if (eof) return scan;
+    } else {
+        at = 0;
+        eof = false;
+    }
+    bool inHeader = true;
+    uint32_t position = 0;
+    do {
+        int c = get();
+        if (inHeader) {
+            if (scan.header.size() < 4095) scan.header.push_back(static_cast<char>(c < 0 ? 255 : c));
+            if (c == '>') inHeader = false;
+        } else {
+            scan.plainSum += static_cast<uint32_t>(c);
+            scan.weightedSum += (position++ % 2 == 0 ? 2 : 1) * static_cast<uint32_t>(c);
+        }
+    } while (!eof);
+    return scan;
+}
+
 }  // namespace
+
+TEST(Checksum, CountsAlikeWhateverTheChunksTheFileIsReadIn) {
+    // Line ends, lone CRs and Ctrl-Z at every offset against the chunk
+    // borders, runs longer than the counter's bulk steps, every byte value.
+    std::string noise;
+    uint32_t x = 12345;
+    for (int i = 0; i < 5000; ++i) {
+        x = x * 1103515245 + 12345;
+        noise.push_back(static_cast<char>((x >> 16) % 7 == 0 ? '\r' : (x >> 16) % 11 == 0 ? '\n' : (x >> 8)));
+    }
+    std::string allBytes;
+    for (int c = 0; c < 256; ++c) allBytes.push_back(static_cast<char>(c));
+    const std::vector<std::string> files = {
+        kDeclaration + "\r\n<d csum='000009-000013'>\r\n<a>\r\r\n\r</a>\r",
+        "<d csum='1'>" + std::string(3000, 'x') + "\r\n" + std::string(2049, 'y') + "\r",
+        "<d csum='1'>\rA\r\r\nB\x1a\r\nC",
+        "<d csum='1'>" + noise,
+        kDeclaration + "\n<d\r\n csum='1'\r>" + noise + "\x1a" + noise,
+        std::string(600, 'x') + "\n<d csum='2'>" + allBytes + allBytes,
+        kDeclaration,
+        kDeclaration + "\r",
+        "<d\r",
+        "",
+    };
+    for (std::size_t f = 0; f < files.size(); ++f) {
+        SCOPED_TRACE("file " + std::to_string(f));
+        const ChecksumScan expected = ReferenceScan(files[f]);
+        for (std::size_t chunk : {std::size_t{1}, std::size_t{2}, std::size_t{3}, std::size_t{7}, std::size_t{64},
+                                  std::size_t{1000}, files[f].size() + 1}) {
+            SCOPED_TRACE("chunks of " + std::to_string(chunk));
+            ChecksumCounter counter;
+            for (std::size_t at = 0; at < files[f].size() && !counter.ended(); at += chunk)
+                counter.feed(reinterpret_cast<const unsigned char *>(files[f].data()) + at,
+                             std::min(chunk, files[f].size() - at));
+            const ChecksumScan scan = counter.finish();
+            EXPECT_EQ(scan.plainSum, expected.plainSum);
+            EXPECT_EQ(scan.weightedSum, expected.weightedSum);
+            EXPECT_EQ(scan.header, expected.header);
+            EXPECT_EQ(scan.declarationSkipped, expected.declarationSkipped);
+            EXPECT_EQ(scan.headerRawOffset, expected.headerRawOffset);
+        }
+    }
+}
 
 TEST(Checksum, SumsAndComparison) {
     struct Case {

@@ -20,7 +20,9 @@ namespace {
 std::string BothWays(const std::string &path, DefinitionsCatalog &direct) {
     XmlLibrarySession session;
     DefinitionsBuilder builder(direct);
-    builder.parseFile(path, path);
+    platform::InputFile file;
+    EXPECT_TRUE(file.open(path));
+    builder.parseFile(file, path, ByteObserver());
     builder.end();
     DefinitionsCatalog listed;
     ElementList elements;

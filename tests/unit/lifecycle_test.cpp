@@ -42,6 +42,9 @@ TEST_F(Lifecycle, ResultCodes) {
         {"wrong checksum", "<d csum='000000-000000'>" + kGoodLinks + "</d>", 101},
         {"no checksum", "<d>" + kGoodLinks + "</d>", 101},
         {"not well-formed", WildcardDefinitions("<nic type='A'>"), 100},
+        // The checksum covers the whole file, also the part after a parse error.
+        {"not well-formed, stamped", StampedDefinitions("<nic type='A'><</nic>" + kGoodLinks + end), 100},
+        {"not well-formed, wrong checksum", "<d csum='000000-000000'><nic type='A'>", 101},
         {"inconsistent links", WildcardDefinitions(kBadLinks + end), 100},
     };
     for (const Case &c : cases) {
@@ -63,6 +66,14 @@ TEST_F(Lifecycle, LoadsOnceUntilClosed) {
     EXPECT_FALSE(Has("B"));
     EXPECT_EQ(Init(dir.write("c.xml", "<d csum='000000-000000'/>")), 101u);  // still checked
     EXPECT_TRUE(Has("A"));
+    CloseXml(0);
+
+    // A file refused for its checksum loads nothing and does not count as loaded.
+    EXPECT_EQ(Init(dir.write("d.xml", "<d csum='000000-000000'>" + kGoodLinks + "</d>")), 101u);
+    EXPECT_FALSE(Has("A"));
+    EXPECT_EQ(Init(first), 0u);
+    EXPECT_TRUE(Has("A"));
+    Nic().reset();
 
     CloseXml(7);
     EXPECT_FALSE(Has("A"));
