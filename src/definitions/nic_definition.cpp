@@ -14,23 +14,55 @@ void NicDefinition::setPanel(int slot, Panel panel) {
 }
 
 void NicDefinition::appendEnumeration(Enumeration enumeration) {
-    if (!enumeration.id.isNone())
-        enumerationsById_[enumeration.id.narrowText()].push_back(enumerations_.size());
     enumeration.items.shrinkToFit();
     enumerations_.push_back(std::move(enumeration));
 }
 
 void NicDefinition::finish() {
     properties.shrinkToFit();
-    for (int i = 0; i < properties.count(); ++i) {
-        const PropertyDef &property = properties[i];
-        if (!property.id.isNone() && !property.linkid.isNone()) index.add(property.id, i);
+    enumerations_.shrink_to_fit();
+    index.build(properties);
+
+    // Enumerations by id, the later ones of an id chained behind the first.
+    sameIdNext_.assign(enumerations_.size(), -1);
+    std::vector<int32_t> lastOfId(enumerations_.size(), -1);  // per first enumeration of an id
+    auto enumerationId = [this](uint32_t e) { return std::string_view(enumerations_[e].id.narrowText()); };
+    enumerationsById_.reserve(enumerations_.size());
+    for (std::size_t e = 0; e < enumerations_.size(); ++e) {
+        if (enumerations_[e].id.isNone()) continue;
+        const std::string_view id = enumerations_[e].id.narrowText();
+        if (enumerationsById_.add(id, static_cast<uint32_t>(e), enumerationId)) {
+            lastOfId[e] = static_cast<int32_t>(e);
+            continue;
+        }
+        const auto first = static_cast<std::size_t>(enumerationsById_.find(id, enumerationId));
+        sameIdNext_[static_cast<std::size_t>(lastOfId[first])] = static_cast<int32_t>(e);
+        lastOfId[first] = static_cast<int32_t>(e);
     }
-    for (const SourceProperty &source : sources) {
-        if (!source.name.isNone()) sourceNames_.insert(source.name.narrowText());
-        for (const LinkProperty &link : source.links)
-            if (!link.name.isNone()) linkTargets_.insert(link.name.narrowText());
+
+    auto sourceName = [this](uint32_t s) { return std::string_view(sources[static_cast<int>(s)].name.narrowText()); };
+    auto linkName = [this](uint32_t k) {
+        const LinkRef ref = links_[k];
+        return std::string_view(sources[static_cast<int>(ref.source)].links[static_cast<int>(ref.link)].name.narrowText());
+    };
+    for (int s = 0; s < sources.count(); ++s) {
+        const SourceProperty &source = sources[s];
+        if (!source.name.isNone()) sourceNames_.add(source.name.narrowText(), static_cast<uint32_t>(s), sourceName);
+        for (int l = 0; l < source.links.count(); ++l) {
+            const LinkProperty &link = source.links[l];
+            if (link.name.isNone()) continue;
+            links_.push_back({static_cast<uint32_t>(s), static_cast<uint32_t>(l)});
+            const auto k = static_cast<uint32_t>(links_.size() - 1);
+            if (!linkTargets_.add(link.name.narrowText(), k, linkName)) links_.pop_back();
+        }
     }
+    links_.shrink_to_fit();
+}
+
+int64_t NicDefinition::firstEnumeration(std::string_view propertyId) const {
+    return enumerationsById_.find(propertyId, [this](uint32_t e) {
+        return std::string_view(enumerations_[e].id.narrowText());
+    });
 }
 
 const CompactText *NicDefinition::findEnumValue(const DualString &propertyId,
@@ -47,10 +79,8 @@ const CompactText *NicDefinition::findEnumValue(const CompactText &propertyId,
 
 const CompactText *NicDefinition::findEnumValueOf(std::string_view propertyId,
                                                  const DualString &raw) const {
-    auto it = enumerationsById_.find(propertyId);
-    if (it == enumerationsById_.end()) return nullptr;
-    for (std::size_t e : it->second)
-        for (const EnumItem &item : enumerations_[e].items)
+    for (int64_t e = firstEnumeration(propertyId); e >= 0; e = sameIdNext_[static_cast<std::size_t>(e)])
+        for (const EnumItem &item : enumerations_[static_cast<std::size_t>(e)].items)
             if (item.enumid.equals(raw)) return &item.enumvalue;
     return nullptr;
 }
@@ -69,20 +99,25 @@ const CompactText *NicDefinition::findEnumId(const CompactText &propertyId,
 
 const CompactText *NicDefinition::findEnumIdOf(std::string_view propertyId,
                                               const DualString &shown) const {
-    auto it = enumerationsById_.find(propertyId);
-    if (it == enumerationsById_.end()) return nullptr;
-    for (std::size_t e : it->second)
-        for (const EnumItem &item : enumerations_[e].items)
+    for (int64_t e = firstEnumeration(propertyId); e >= 0; e = sameIdNext_[static_cast<std::size_t>(e)])
+        for (const EnumItem &item : enumerations_[static_cast<std::size_t>(e)].items)
             if (item.enumvalue.equals(shown)) return &item.enumid;
     return nullptr;
 }
 
 bool NicDefinition::isLinkTarget(const DualString &id) const {
-    return !id.isNone() && linkTargets_.count(id.narrowText()) != 0;
+    if (id.isNone()) return false;
+    return linkTargets_.find(id.narrowText(), [this](uint32_t k) {
+        const LinkRef ref = links_[k];
+        return std::string_view(sources[static_cast<int>(ref.source)].links[static_cast<int>(ref.link)].name.narrowText());
+    }) >= 0;
 }
 
 bool NicDefinition::isSource(const DualString &id) const {
-    return !id.isNone() && sourceNames_.count(id.narrowText()) != 0;
+    if (id.isNone()) return false;
+    return sourceNames_.find(id.narrowText(), [this](uint32_t s) {
+        return std::string_view(sources[static_cast<int>(s)].name.narrowText());
+    }) >= 0;
 }
 
 namespace {

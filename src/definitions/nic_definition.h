@@ -9,8 +9,6 @@
 #include <memory>
 #include <string>
 #include <string_view>
-#include <unordered_map>
-#include <unordered_set>
 #include <vector>
 
 #include "definitions/enumeration.h"
@@ -22,11 +20,17 @@
 #include "util/compact_text.h"
 #include "util/dual_string.h"
 #include "util/ptr_list.h"
+#include "util/text_index.h"
 
 namespace lxniccfg {
 
 class NicDefinition {
 public:
+    NicDefinition() = default;
+    // The indexes refer to the definition's own lists: it stays where it was made.
+    NicDefinition(const NicDefinition &) = delete;
+    NicDefinition &operator=(const NicDefinition &) = delete;
+
     DualString type;
     PtrList<PropertyDef> properties;
     PropertyIndex index;
@@ -60,18 +64,23 @@ private:
     const CompactText *findEnumValueOf(std::string_view propertyId, const DualString &raw) const;
     const CompactText *findEnumIdOf(std::string_view propertyId, const DualString &shown) const;
 
-    // Hashes std::string and std::string_view alike, so that a look-up
-    // makes no string.
-    struct TextHash {
-        using is_transparent = void;
-        std::size_t operator()(std::string_view text) const { return std::hash<std::string_view>()(text); }
+    // The first enumeration whose id is propertyId, or -1; the others of
+    // that id follow through sameIdNext_.
+    int64_t firstEnumeration(std::string_view propertyId) const;
+
+    // A link of the rules: source position, link position.
+    struct LinkRef {
+        uint32_t source;
+        uint32_t link;
     };
 
     std::array<std::unique_ptr<Panel>, kPanelSlotCount> panels_;
     std::vector<Enumeration> enumerations_;
-    std::unordered_map<std::string, std::vector<std::size_t>, TextHash, std::equal_to<>> enumerationsById_;
-    std::unordered_set<std::string> linkTargets_;
-    std::unordered_set<std::string> sourceNames_;
+    TextIndex enumerationsById_;            // the first enumeration of each id
+    std::vector<int32_t> sameIdNext_;       // per enumeration: the next of the same id, or -1
+    TextIndex sourceNames_;                 // sources by name
+    std::vector<LinkRef> links_;            // every link with a name
+    TextIndex linkTargets_;                 // links_ by name
 };
 
 // The property named id in the definition or, failing that, along its base

@@ -1,58 +1,54 @@
 // PropertyIndex: property id to position in a definition's property list.
 // Hashed, but answering exactly as a front-to-back scan would: the first
-// property indexed under an id wins.
+// property indexed under an id wins. The ids are those of the list itself,
+// which must not change while the index is used.
 #pragma once
 
-#include <cstddef>
-#include <functional>
-#include <string>
 #include <string_view>
-#include <unordered_map>
 
+#include "definitions/property_def.h"
 #include "util/compact_text.h"
 #include "util/dual_string.h"
+#include "util/ptr_list.h"
+#include "util/text_index.h"
 
 namespace lxniccfg {
 
 class PropertyIndex {
 public:
-    void add(const DualString &id, int position) {
-        if (!id.isNone()) positions_.emplace(id.narrowText(), position);
-    }
-    void add(const CompactText &id, int position) {
-        if (!id.isNone()) positions_.emplace(std::string(id.narrowText()), position);
+    // Indexes every property of the list that has both an id and a linkid.
+    void build(const PtrList<PropertyDef> &properties) {
+        properties_ = &properties;
+        index_ = TextIndex();
+        index_.reserve(static_cast<std::size_t>(properties.count()));
+        for (int i = 0; i < properties.count(); ++i) {
+            const PropertyDef &property = properties[i];
+            if (!property.id.isNone() && !property.linkid.isNone())
+                index_.add(property.id.narrowText(), static_cast<uint32_t>(i), idAt());
+        }
     }
     // The position of the first entry for id; -1 when there is none.
-    int find(const DualString &id) const {
-        if (id.isNone()) return -1;
-        auto it = positions_.find(id.narrowText());
-        return it == positions_.end() ? -1 : it->second;
-    }
-    int find(const CompactText &id) const {
-        if (id.isNone()) return -1;
-        return find(id.narrowText());
-    }
+    int find(const DualString &id) const { return id.isNone() ? -1 : find(std::string_view(id.narrowText())); }
+    int find(const CompactText &id) const { return id.isNone() ? -1 : find(id.narrowText()); }
     int find(std::string_view id) const {
-        auto it = positions_.find(id);
-        return it == positions_.end() ? -1 : it->second;
+        return properties_ ? static_cast<int>(index_.find(id, idAt())) : -1;
     }
-    bool empty() const { return positions_.empty(); }
+    bool empty() const { return index_.empty(); }
 
 private:
-    // Hashes std::string and std::string_view alike, so that a look-up
-    // makes no string.
-    struct Hash {
-        using is_transparent = void;
-        std::size_t operator()(std::string_view text) const { return std::hash<std::string_view>()(text); }
+    struct IdAt {
+        const PtrList<PropertyDef> *list;
+        std::string_view operator()(uint32_t position) const {
+            return (*list)[static_cast<int>(position)].id.narrowText();
+        }
     };
-    std::unordered_map<std::string, int, Hash, std::equal_to<>> positions_;
+    IdAt idAt() const { return {properties_}; }
+
+    const PtrList<PropertyDef> *properties_ = nullptr;
+    TextIndex index_;
 };
 
-inline int FindPropertyIndex(const PropertyIndex &index, const DualString &id) {
-    return index.find(id);
-}
-inline int FindPropertyIndex(const PropertyIndex &index, const CompactText &id) {
-    return index.find(id);
-}
+inline int FindPropertyIndex(const PropertyIndex &index, const DualString &id) { return index.find(id); }
+inline int FindPropertyIndex(const PropertyIndex &index, const CompactText &id) { return index.find(id); }
 
 }  // namespace lxniccfg

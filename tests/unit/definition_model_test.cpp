@@ -46,6 +46,8 @@ TEST(DefinitionModel, LookupsKeepFirstMatchOrder) {
         <property id="NoLink" default="x"/>
         <enumeration id="P"><enumitem enumid="1" enumvalue="One"/><enumitem enumid="2" enumvalue="One"/></enumeration>
         <enumeration id="P"><enumitem enumid="3" enumvalue="Three"/><enumitem enumid="1" enumvalue="Other"/></enumeration>
+        <enumeration id="Q"><enumitem enumid="5" enumvalue="Q5"/></enumeration>
+        <enumeration id="P"><enumitem enumid="5" enumvalue="Five"/></enumeration>
       </nic>
       <nic type="B" derived="A"><property id="Q" linkid="3"/></nic>
       <nic type="C" derived="B"/>
@@ -61,6 +63,7 @@ TEST(DefinitionModel, LookupsKeepFirstMatchOrder) {
 
     EXPECT_EQ(FindEnumValue(a, N("P"), N("1"))->narrowText(), "One");
     EXPECT_EQ(FindEnumValue(a, N("P"), N("3"))->narrowText(), "Three");  // the second enumeration
+    EXPECT_EQ(FindEnumValue(a, N("P"), N("5"))->narrowText(), "Five");   // the third, after another id
     EXPECT_EQ(FindEnumId(a, N("P"), N("One"))->narrowText(), "1");       // the first matching item
     EXPECT_EQ(FindEnumId(a, N("P"), N("1")), nullptr);                   // an enumid is no enumvalue
     EXPECT_EQ(FindEnumValue(c, N("P"), N("1")), nullptr);                // no base chain for enumerations
