@@ -92,6 +92,51 @@ private:
     int count_;
 };
 
+// A list that grows in chunks that never move: growing it never copies what
+// it holds, and its size stays close to its content, also for a definition of
+// a hundred thousand properties. Once complete it is moved into a PtrList of
+// exactly its size, each chunk released as soon as it was moved.
+template <class T>
+class GrowingList {
+public:
+    T &append(T &&item) {
+        if (chunks_.empty() || chunks_.back().size() == chunks_.back().capacity()) {
+            chunks_.emplace_back();
+            chunks_.back().reserve(chunks_.size() == 1 ? kFirstChunk : kChunk);
+        }
+        chunks_.back().push_back(std::move(item));
+        ++count_;
+        return chunks_.back().back();
+    }
+    void moveInto(PtrList<T> &list) {
+        if (chunks_.size() == 1) {
+            // A list of one chunk becomes the list itself.
+            if (list.empty()) {
+                chunks_.front().shrink_to_fit();
+                list = PtrList<T>(std::move(chunks_.front()));
+                clear();
+                return;
+            }
+        }
+        list.reserve(list.count() + count_);
+        for (std::vector<T> &chunk : chunks_) {
+            for (T &item : chunk) list.append(std::move(item));
+            std::vector<T>().swap(chunk);
+        }
+        clear();
+    }
+    void clear() {
+        chunks_.clear();
+        count_ = 0;
+    }
+
+private:
+    static constexpr std::size_t kFirstChunk = 16;
+    static constexpr std::size_t kChunk = 4096;
+    std::vector<std::vector<T>> chunks_;
+    int count_ = 0;
+};
+
 }  // namespace
 
 // The walk over the elements. Membership follows document order: each
@@ -125,8 +170,7 @@ public:
     // when it belongs to no panel. It stays in place until the next element.
     PanelItem *addPanelItem(PanelItem &&item) {
         if (!panel_) return nullptr;
-        panel_->items.append(std::move(item));
-        return &panel_->items[panel_->items.count() - 1];
+        return &panelItems_.append(std::move(item));
     }
 
     template <class Attributes>
@@ -153,6 +197,7 @@ private:
                 // Panels, enumerations and rules before the first definition
                 // belong to none: they are dropped.
                 panel_.reset();
+                panelItems_.clear();
                 enumeration_.reset();
                 source_.reset();
                 link_.reset();
@@ -160,10 +205,8 @@ private:
             definition_ = std::make_unique<NicDefinition>();
             break;
         case Kind::Panel:
-            if (panel_ && definition_) {
-                PlacePanel(*definition_, std::move(*panel_));
-                panel_.reset();
-            }
+            if (panel_ && definition_) placePanel();
+            panelItems_.clear();
             panel_.emplace();
             break;
         case Kind::Enumeration:
@@ -236,8 +279,9 @@ private:
     }
 
     void finishDefinition() {
-        if (panel_) PlacePanel(*definition_, std::move(*panel_));
+        if (panel_) placePanel();
         panel_.reset();
+        panelItems_.clear();
         if (enumeration_) definition_->appendEnumeration(std::move(*enumeration_));
         enumeration_.reset();
         if (source_ && link_) {
@@ -251,7 +295,14 @@ private:
         definition_.reset();
     }
 
+    void placePanel() {
+        panelItems_.moveInto(panel_->items);
+        PlacePanel(*definition_, std::move(*panel_));
+        panel_.reset();
+    }
+
     DefinitionsCatalog &catalog_;
+    GrowingList<PanelItem> panelItems_;    // of the current panel
     Kind kind_ = Kind::None;
     std::unique_ptr<NicDefinition> definition_;
     std::optional<Panel> panel_;

@@ -17,6 +17,7 @@
 #include "definitions/property_def.h"
 #include "definitions/property_index.h"
 #include "definitions/source_property.h"
+#include "util/chunked_list.h"
 #include "util/compact_text.h"
 #include "util/dual_string.h"
 #include "util/ptr_list.h"
@@ -32,7 +33,7 @@ public:
     NicDefinition &operator=(const NicDefinition &) = delete;
 
     DualString type;
-    PtrList<PropertyDef> properties;
+    ChunkedList<PropertyDef> properties;  // in file order; a property's position is its index
     PropertyIndex index;
     PtrList<SourceProperty> sources;
     const NicDefinition *base = nullptr;  // the definition named by "derived"

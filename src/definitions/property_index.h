@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "definitions/property_def.h"
+#include "util/chunked_list.h"
 #include "util/compact_text.h"
 #include "util/dual_string.h"
 #include "util/ptr_list.h"
@@ -17,7 +18,7 @@ namespace lxniccfg {
 class PropertyIndex {
 public:
     // Indexes every property of the list that has both an id and a linkid.
-    void build(const PtrList<PropertyDef> &properties) {
+    void build(const ChunkedList<PropertyDef> &properties) {
         properties_ = &properties;
         index_ = TextIndex();
         index_.reserve(static_cast<std::size_t>(properties.count()));
@@ -37,14 +38,14 @@ public:
 
 private:
     struct IdAt {
-        const PtrList<PropertyDef> *list;
+        const ChunkedList<PropertyDef> *list;
         std::string_view operator()(uint32_t position) const {
             return (*list)[static_cast<int>(position)].id.narrowText();
         }
     };
     IdAt idAt() const { return {properties_}; }
 
-    const PtrList<PropertyDef> *properties_ = nullptr;
+    const ChunkedList<PropertyDef> *properties_ = nullptr;
     TextIndex index_;
 };
 

@@ -13,6 +13,9 @@ namespace lxniccfg {
 template <class T>
 class PtrList {
 public:
+    PtrList() = default;
+    explicit PtrList(std::vector<T> items) : items_(std::move(items)) {}
+
     int count() const { return static_cast<int>(items_.size()); }
     bool empty() const { return items_.empty(); }
 
