@@ -20,6 +20,7 @@ const NicDefinition *DefinitionsCatalog::find(const DualString &type) const {
 }
 
 void DefinitionsCatalog::adopt(DefinitionsCatalog &other) {
+    arena_.adopt(other.arena_);
     for (auto &slot : other.slots_)
         if (slot) add(std::move(slot));
 }
@@ -28,6 +29,7 @@ void DefinitionsCatalog::clear() {
     // Later definitions may point at earlier ones as their base: release
     // from the back.
     for (auto it = slots_.rbegin(); it != slots_.rend(); ++it) it->reset();
+    arena_.clear();
 }
 
 bool DefinitionsCatalog::empty() const {

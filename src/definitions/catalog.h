@@ -7,6 +7,7 @@
 
 #include "definitions/nic_definition.h"
 #include "util/dual_string.h"
+#include "util/text_arena.h"
 
 namespace lxniccfg {
 
@@ -25,7 +26,12 @@ public:
     void clear();
     bool empty() const;
 
+    // Where the loader keeps the texts of the definitions: they live as long
+    // as the catalog holds them.
+    TextArena &arena() { return arena_; }
+
 private:
+    TextArena arena_;  // released after the definitions that use it
     std::array<std::unique_ptr<NicDefinition>, kSlots> slots_;
 };
 

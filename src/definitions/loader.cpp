@@ -73,8 +73,8 @@ private:
 // into the form it is kept in.
 class ParsedAttributes {
 public:
-    explicit ParsedAttributes(xercesc::AttributeList &list)
-        : list_(list), count_(static_cast<int>(list.getLength())) {}
+    ParsedAttributes(xercesc::AttributeList &list, TextArena &arena)
+        : list_(list), arena_(arena), count_(static_cast<int>(list.getLength())) {}
     int count() const { return count_; }
     bool nameIs(int i, std::string_view literal) const { return Spells(name(i), literal); }
     PropertyAttribute propertyAttribute(int i) const {
@@ -82,13 +82,14 @@ public:
         return PropertyAttributeNamed(std::u16string_view(n, wideLength(n)));
     }
     DualString text(int i) const { return DualString(value(i)); }
-    CompactText compactText(int i) const { return CompactText::fromWide(value(i)); }
+    CompactText compactText(int i) const { return CompactText::fromWide(value(i), &arena_); }
 
 private:
     const char16_t *name(int i) const { return list_.getName(static_cast<XMLSize_t>(i)); }
     const char16_t *value(int i) const { return list_.getValue(static_cast<XMLSize_t>(i)); }
 
     xercesc::AttributeList &list_;
+    TextArena &arena_;
     int count_;
 };
 
@@ -145,6 +146,8 @@ private:
 class DefinitionsBuilder::Walk {
 public:
     explicit Walk(DefinitionsCatalog &catalog) : catalog_(catalog) {}
+
+    TextArena &arena() { return catalog_.arena(); }
 
     void element(XmlElement &&element) {
         if (enter(KindOf(element.name))) {
@@ -324,7 +327,7 @@ public:
         awaitingText_ = nullptr;
         if (walk_.enter(name[0] == 0 ? Kind::None : KindNamed(name))) {
             PanelItem item;
-            item.name = CompactText::fromWide(name);
+            item.name = CompactText::fromWide(name, &walk_.arena());
             const XMLSize_t count = attributes.getLength();
             item.attributes.reserve(static_cast<int>(count));
             for (XMLSize_t i = 0; i < count; ++i)
@@ -333,13 +336,13 @@ public:
             if (kept && Spells(name, "panelitem")) awaitingText_ = kept;
             return;
         }
-        ParsedAttributes list(attributes);
+        ParsedAttributes list(attributes, walk_.arena());
         walk_.attributes(list);
     }
 
     void characters(const XMLCh *chars, XMLSize_t length) override {
         if (!awaitingText_) return;
-        awaitingText_->value = CompactText::fromWide(std::u16string_view(chars, length));
+        awaitingText_->value = CompactText::fromWide(std::u16string_view(chars, length), &walk_.arena());
         awaitingText_ = nullptr;
     }
     void ignorableWhitespace(const XMLCh *, XMLSize_t) override {}

@@ -1,11 +1,14 @@
-// CompactText: a text of the definitions model in 16 bytes. It holds the same
+// CompactText: a text of the definitions model in 8 bytes. It holds the same
 // text as a DualString (UTF-8, with the none state distinct from the empty
 // text, and the exact UTF-16 text in the rare case that UTF-8 cannot carry it
-// back) and reads the same way, but keeps a text of up to 15 bytes in place
-// and any longer one in a single allocation of its own, so that a property
-// record with its thirteen texts stays small.
+// back) and reads the same way, but keeps a text of up to 6 bytes in place
+// and any longer one in a record of its own: one allocation, or room in a
+// TextArena when the text is made for an owner of one (the loader puts every
+// text of the definitions into its catalog's arena). A property record with
+// its thirteen texts stays small, and loading makes no allocation per text.
 #pragma once
 
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -13,12 +16,13 @@
 #include <string_view>
 
 #include "util/dual_string.h"
+#include "util/text_arena.h"
 
 namespace lxniccfg {
 
 class CompactText {
 public:
-    CompactText() noexcept : bytes_{} { setNone(); }
+    CompactText() noexcept : bytes_{} {}
     CompactText(const DualString &text);  // NOLINT: the model is filled from DualStrings
     CompactText(const CompactText &other);
     CompactText(CompactText &&other) noexcept {
@@ -37,18 +41,27 @@ public:
     ~CompactText() { release(); }
 
     // The text of a NUL-terminated UTF-16 string, as DualString(wide) holds
-    // it; nullptr gives none.
-    static CompactText fromWide(const char16_t *wide);
+    // it; nullptr gives none. A text that does not fit in place goes into
+    // arena when one is given (and lives as long as it), else into a record
+    // of its own. Copies always get records of their own.
+    static CompactText fromWide(const char16_t *wide, TextArena *arena = nullptr);
     // The same for a text of known length.
-    static CompactText fromWide(std::u16string_view wide);
+    static CompactText fromWide(std::u16string_view wide, TextArena *arena = nullptr);
 
-    bool isNone() const { return tag() == kNone; }
+    bool isNone() const { return word() == 0; }
     explicit operator bool() const { return !isNone(); }
 
     // Borrowed NUL-terminated UTF-8 text; nullptr when none.
-    const char *narrow() const;
+    const char *narrow() const {
+        if (isInline()) return reinterpret_cast<const char *>(bytes_ + 1);
+        return isNone() ? nullptr : record() + kHeader;
+    }
     // The UTF-8 text (empty when none).
-    std::string_view narrowText() const;
+    std::string_view narrowText() const {
+        if (isInline()) return {reinterpret_cast<const char *>(bytes_ + 1), static_cast<std::size_t>(bytes_[0] >> 1)};
+        if (isNone()) return {};
+        return {record() + kHeader, recordHeader() >> 1};
+    }
     // The UTF-16 text, made on each call (empty when none).
     std::u16string wideText() const;
     // A malloc'ed NUL-terminated UTF-16 copy, or nullptr when none.
@@ -68,36 +81,54 @@ public:
     operator DualString() const { return toDualString(); }  // NOLINT: readers take DualStrings
 
 private:
-    // Byte 15 tells the form: 0 to 15 is an inline text of 15 minus that many
-    // bytes (so that a 15-byte text ends on it as on its NUL), the others
-    // mark none and the two heap forms. A heap text keeps its pointer in
-    // bytes 0-7 and its length in bytes 8-11.
-    static constexpr unsigned char kInlineCapacity = 15;
-    static constexpr unsigned char kNone = 0x40;
-    static constexpr unsigned char kHeap = 0x80;       // UTF-8 bytes and a NUL
-    static constexpr unsigned char kHeapExact = 0x81;  // the same, then the exact UTF-16 text
+    // The 8 bytes hold one of:
+    //  - none: all zero;
+    //  - a text in place: byte 0 is 2 x its length + 1 (odd), the text of up
+    //    to 6 bytes follows with its NUL;
+    //  - a record: its address (aligned to 4, so bit 0 is clear), with bit 1
+    //    set when this text owns the record. A record is a 4-byte header
+    //    (2 x the UTF-8 length, + 1 when the exact UTF-16 text follows), the
+    //    UTF-8 bytes and a NUL, then, when present, from the next multiple of
+    //    4, the exact UTF-16 text as its length in units, the units and a NUL.
+    static constexpr std::size_t kInlineCapacity = 6;
+    static constexpr std::size_t kHeader = 4;
+    static constexpr std::uint64_t kOwned = 2;
 
-    unsigned char tag() const { return bytes_[15]; }
-    bool onHeap() const { return tag() >= kHeap; }
-    char *heapData() const;
-    std::uint32_t heapSize() const;
-    std::size_t blockSize() const;
+    std::uint64_t word() const {
+        std::uint64_t w;
+        std::memcpy(&w, bytes_, sizeof w);
+        return w;
+    }
+    bool isInline() const { return (bytes_[0] & 1) != 0; }
+    bool isRecord() const { return !isInline() && !isNone(); }
+    bool ownsRecord() const { return isRecord() && (word() & kOwned) != 0; }
+    const char *record() const { return reinterpret_cast<const char *>(static_cast<std::uintptr_t>(word() & ~std::uint64_t{3})); }
+    std::uint32_t recordHeader() const {
+        std::uint32_t header;
+        std::memcpy(&header, record(), sizeof header);
+        return header;
+    }
     std::u16string_view exactWide() const;
+    bool hasExactWide() const { return isRecord() && (recordHeader() & 1) != 0; }
 
-    // The text of size ASCII units.
-    static CompactText fromAscii(const char16_t *wide, std::size_t size);
-    void setNone() noexcept { bytes_[15] = kNone; }
+    void setNone() noexcept { std::memset(bytes_, 0, sizeof bytes_); }
     void release() noexcept {
-        if (onHeap()) freeBlock();
+        if (ownsRecord()) freeRecord();
         setNone();
     }
-    void freeBlock() noexcept;
+    void freeRecord() noexcept;
     // Stores narrow (and, when given, the exact UTF-16 text); this is none.
-    void assign(std::string_view narrow, const std::u16string *exact);
+    void assign(std::string_view narrow, const std::u16string *exact, TextArena *arena);
+    // Room for a record of size bytes, in arena or of its own.
+    char *makeRecord(std::size_t size, TextArena *arena);
+    static CompactText fromAscii(const char16_t *wide, std::size_t size, TextArena *arena);
+    static CompactText fromOther(std::u16string_view wide, TextArena *arena);
 
-    alignas(8) unsigned char bytes_[16];
+    alignas(8) unsigned char bytes_[8];
 };
 
-static_assert(sizeof(CompactText) == 16);
+static_assert(sizeof(CompactText) == 8);
+static_assert(std::endian::native == std::endian::little, "the in-place form is told by the low byte");
+
 
 }  // namespace lxniccfg
