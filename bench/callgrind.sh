@@ -4,16 +4,17 @@
 # instructions executed in the program. Time spent in the kernel is not
 # counted, so the figures of writing a file (whose baseline is little more
 # than a system call) mean something only as wall time.
-#   bench/callgrind.sh BUILD_DIR [--sizes=1,8]
+#   bench/callgrind.sh BUILD_DIR [lxniccfg_bench options, default --sizes=1,8]
+#   e.g. bench/callgrind.sh build-bench --sizes=1 --only=load,script
 set -euo pipefail
-build=${1:?usage: bench/callgrind.sh BUILD_DIR [--sizes=1,8]}
+build=${1:?usage: bench/callgrind.sh BUILD_DIR [--sizes=1,8] [--only=load,script,panel]}
 shift
-sizes=--sizes=1,8
-[[ $# -gt 0 ]] && sizes=$1
+options=("$@")
+((${#options[@]})) || options=(--sizes=1,8)
 out=$(mktemp -d)
 trap 'rm -rf "$out"' EXIT
 valgrind --tool=callgrind --callgrind-out-file="$out/cg.out" \
-  "$build/bench/lxniccfg_bench" --quick "$sizes" >/dev/null 2>"$out/log" || {
+  "$build/bench/lxniccfg_bench" --quick "${options[@]}" >/dev/null 2>"$out/log" || {
   cat "$out/log" >&2
   exit 1
 }

@@ -267,14 +267,14 @@ private:
             }
             break;
         case Kind::SourceProperty:
-            if (source_ && list.nameIs(i, "name")) source_->name = list.text(i);
-            else if (source_ && list.nameIs(i, "value")) source_->value = list.text(i);
+            if (source_ && list.nameIs(i, "name")) source_->name = list.compactText(i);
+            else if (source_ && list.nameIs(i, "value")) source_->value = list.compactText(i);
             break;
         case Kind::LinkProperty:
             if (!link_) break;
-            if (list.nameIs(i, "name")) link_->name = list.text(i);
-            else if (list.nameIs(i, "range")) link_->range = list.text(i);
-            else if (list.nameIs(i, "default")) link_->defaultValue = list.text(i);
+            if (list.nameIs(i, "name")) link_->name = list.compactText(i);
+            else if (list.nameIs(i, "range")) link_->range = list.compactText(i);
+            else if (list.nameIs(i, "default")) link_->defaultValue = list.compactText(i);
             break;
         default:
             break;
@@ -327,13 +327,16 @@ public:
         awaitingText_ = nullptr;
         if (walk_.enter(name[0] == 0 ? Kind::None : KindNamed(name))) {
             PanelItem item;
-            item.name = CompactText::fromWide(name, &walk_.arena());
+            // Panel items are nearly all named "panelitem": they share one text.
+            const bool panelItem = Spells(name, "panelitem");
+            if (panelItem && panelItemName_.isNone()) panelItemName_ = CompactText::fromWide(name, &walk_.arena());
+            item.name = panelItem ? CompactText::alias(panelItemName_) : CompactText::fromWide(name, &walk_.arena());
             const XMLSize_t count = attributes.getLength();
             item.attributes.reserve(static_cast<int>(count));
             for (XMLSize_t i = 0; i < count; ++i)
                 item.attributes.append({DualString(attributes.getName(i)), DualString(attributes.getValue(i))});
             PanelItem *kept = walk_.addPanelItem(std::move(item));
-            if (kept && Spells(name, "panelitem")) awaitingText_ = kept;
+            if (kept && panelItem) awaitingText_ = kept;
             return;
         }
         ParsedAttributes list(attributes, walk_.arena());
@@ -351,6 +354,7 @@ public:
 private:
     Walk &walk_;
     PanelItem *awaitingText_ = nullptr;  // the panel item whose text is still to come
+    CompactText panelItemName_;          // in the catalog's arena
 };
 
 namespace {
@@ -385,8 +389,12 @@ void BuildDefinitions(ElementList &elements, DefinitionsCatalog &catalog) {
 }
 
 std::optional<std::string> DescribeLinkProblem(const NicDefinition &d) {
-    auto quoted = [](const DualString &text) {
-        return text.isNone() ? std::string("(none)") : "\"" + text.narrowText() + "\"";
+    auto quoted = [](const auto &text) {
+        if (text.isNone()) return std::string("(none)");
+        std::string out = "\"";
+        out.append(text.narrowText());
+        out.push_back('"');
+        return out;
     };
     for (const PropertyDef &property : d.properties) {
         if (property.dependency.isNone()) continue;

@@ -106,16 +106,30 @@ const CompactText *NicDefinition::findEnumIdOf(std::string_view propertyId,
 }
 
 bool NicDefinition::isLinkTarget(const DualString &id) const {
-    if (id.isNone()) return false;
-    return linkTargets_.find(id.narrowText(), [this](uint32_t k) {
+    return !id.isNone() && isLinkTargetNamed(id.narrowText());
+}
+
+bool NicDefinition::isLinkTarget(const CompactText &id) const {
+    return !id.isNone() && isLinkTargetNamed(id.narrowText());
+}
+
+bool NicDefinition::isSource(const DualString &id) const {
+    return !id.isNone() && isSourceNamed(id.narrowText());
+}
+
+bool NicDefinition::isSource(const CompactText &id) const {
+    return !id.isNone() && isSourceNamed(id.narrowText());
+}
+
+bool NicDefinition::isLinkTargetNamed(std::string_view id) const {
+    return linkTargets_.find(id, [this](uint32_t k) {
         const LinkRef ref = links_[k];
         return std::string_view(sources[static_cast<int>(ref.source)].links[static_cast<int>(ref.link)].name.narrowText());
     }) >= 0;
 }
 
-bool NicDefinition::isSource(const DualString &id) const {
-    if (id.isNone()) return false;
-    return sourceNames_.find(id.narrowText(), [this](uint32_t s) {
+bool NicDefinition::isSourceNamed(std::string_view id) const {
+    return sourceNames_.find(id, [this](uint32_t s) {
         return std::string_view(sources[static_cast<int>(s)].name.narrowText());
     }) >= 0;
 }

@@ -60,6 +60,8 @@ public:
 
     bool isLinkTarget(const DualString &id) const;
     bool isSource(const DualString &id) const;
+    bool isLinkTarget(const CompactText &id) const;
+    bool isSource(const CompactText &id) const;
 
 private:
     const CompactText *findEnumValueOf(std::string_view propertyId, const DualString &raw) const;
@@ -68,6 +70,8 @@ private:
     // The first enumeration whose id is propertyId, or -1; the others of
     // that id follow through sameIdNext_.
     int64_t firstEnumeration(std::string_view propertyId) const;
+    bool isLinkTargetNamed(std::string_view id) const;
+    bool isSourceNamed(std::string_view id) const;
 
     // A link of the rules: source position, link position.
     struct LinkRef {

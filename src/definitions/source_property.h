@@ -3,20 +3,21 @@
 // property.
 #pragma once
 
+#include "util/compact_text.h"
 #include "util/dual_string.h"
 #include "util/ptr_list.h"
 
 namespace lxniccfg {
 
 struct LinkProperty {
-    DualString name;  // id of the controlled property
-    DualString range;
-    DualString defaultValue;
+    CompactText name;  // id of the controlled property
+    CompactText range;
+    CompactText defaultValue;
 };
 
 struct SourceProperty {
-    DualString name;   // id of the controlling property
-    DualString value;  // the value under which the rule applies
+    CompactText name;   // id of the controlling property
+    CompactText value;  // the value under which the rule applies
     PtrList<LinkProperty> links;
 };
 

@@ -48,6 +48,16 @@ public:
     // The same for a text of known length.
     static CompactText fromWide(std::u16string_view wide, TextArena *arena = nullptr);
 
+    // The same text, sharing its record when other does not own it (a text
+    // in place or in an arena, which then serves both as long as it lives);
+    // otherwise a copy.
+    static CompactText alias(const CompactText &other) {
+        if (other.ownsRecord()) return CompactText(other);
+        CompactText text;
+        std::memcpy(text.bytes_, other.bytes_, sizeof text.bytes_);
+        return text;
+    }
+
     bool isNone() const { return word() == 0; }
     explicit operator bool() const { return !isNone(); }
 
