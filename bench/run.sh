@@ -6,10 +6,10 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/setup.sh
-# SAXCount (the whole-process baseline) and hyperfine (for cross-checks, see
-# BENCHMARKS.md).
+# SAXCount (the whole-process baseline), /usr/bin/time (peak memory of a
+# process) and hyperfine (for cross-checks, see BENCHMARKS.md).
 missing=()
-for p in libxerces-c-samples hyperfine; do
+for p in libxerces-c-samples time hyperfine; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
 done
 if ((${#missing[@]})); then
