@@ -47,6 +47,8 @@ uint32_t Server::ensureLoaded() {
     projected_ = committed_;
     staged_.clear();
     loaded_ = Loaded::Yes;
+    // What a process killed while saving left beside the file goes.
+    if (!path_.empty()) RemoveStaleTemporaries(path_);
     return kOk;
 }
 

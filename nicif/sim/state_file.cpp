@@ -373,10 +373,15 @@ std::string PrepareDirectory(const std::string &path) {
 
 constexpr const char *kTemporaryInfix = ".tmp-";
 
+bool FlushStep() { return !Faults::step("flushing the temporary file"); }
+
+}  // namespace
+
 // Temporary files of processes that were killed while saving: plain files
 // "<file>.tmp-PID" whose process is gone. Another process's live temporary
-// is never touched (it holds the lock while it has one).
-void RemoveStaleTemporaries(const std::string &path) {
+// is never touched.
+void RemoveStaleTemporaries(const std::string &givenPath) {
+    const std::string path = ResolveStatePath(givenPath);
     std::filesystem::path target(path);
     std::filesystem::path dir = target.has_parent_path() ? target.parent_path() : ".";
     const std::string prefix = target.filename().string() + kTemporaryInfix;
@@ -392,10 +397,6 @@ void RemoveStaleTemporaries(const std::string &path) {
         if (it->is_regular_file(ignored)) std::filesystem::remove(it->path(), ignored);
     }
 }
-
-bool FlushStep() { return !Faults::step("flushing the temporary file"); }
-
-}  // namespace
 
 std::string ResolveStatePath(const std::string &path) {
     // Follows a chain of symbolic links (relative ones from the folder of

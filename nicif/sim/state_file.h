@@ -54,6 +54,10 @@ std::string ResolveStatePath(const std::string &path);
 // path is then unchanged).
 std::string SaveStateText(const std::string &path, const std::string &text);
 
+// Removes the temporary files that processes killed while saving left
+// beside the file path leads to (a live process's temporary stays).
+void RemoveStaleTemporaries(const std::string &path);
+
 // An exclusive lock on the state file among processes, held from reading the
 // file to saving it so that no commit undoes another process's. It is a lock
 // on "<file>.lock" beside the file (the file itself is replaced by every
