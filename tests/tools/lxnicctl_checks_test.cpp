@@ -137,7 +137,7 @@ TEST_F(LxnicctlChecksTest, ATargetThatCouldMeanMoreThanOneObjectIsRefusedWithThe
 }
 
 TEST_F(LxnicctlChecksTest, NamesAreShownEscapedInTablesAndPlainInJson) {
-    ok({"set", "eth1", "FlowControl=Disabled"});
+    ok({"set", "eth2", "FlowControl=Rx Enabled"});
     json doc = json::parse(ReadFile(state));
     doc["teams"][0]["properties"]["100"] = "Evil\x1b[2J\xC2\x9B" "1";  // ESC and CSI (U+009B)
     dir.write("state.json", doc.dump(2));
@@ -148,7 +148,7 @@ TEST_F(LxnicctlChecksTest, NamesAreShownEscapedInTablesAndPlainInJson) {
 }
 
 TEST_F(LxnicctlChecksTest, ScriptsThatCannotBeReadAsMeantAreRefusedOrWarnedAbout) {
-    ok({"set", "eth1", "FlowControl=Disabled"});
+    ok({"set", "eth2", "FlowControl=Rx Enabled"});
     expectRefused({
         {{"load", script("nested.xml", "<nic><property id='SpeedDuplex' value='Auto Negotiation'/>"
                                        "<nic><property id='FlowControl' value='Disabled'/></nic></nic>")},
@@ -166,7 +166,7 @@ TEST_F(LxnicctlChecksTest, ScriptsThatCannotBeReadAsMeantAreRefusedOrWarnedAbout
 }
 
 TEST_F(LxnicctlChecksTest, FilesThatCannotBeReadOrWrittenSayWhy) {
-    ok({"set", "eth1", "FlowControl=Disabled"});
+    ok({"set", "eth2", "FlowControl=Rx Enabled"});
     std::string notAFolder = dir.write("plain.txt", "x");
     expectRefused({
         {{"save", dir.path() + "/missing/config.xml"}, "failed: no such folder: " + dir.path() + "/missing"},

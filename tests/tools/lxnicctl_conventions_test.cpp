@@ -14,7 +14,7 @@ namespace {
 using namespace lxnicctl_test;
 
 TEST_F(LxnicctlTest, UsageErrorsExitWithTwoAndSayWhatIsWrong) {
-    ok({"set", "eth0", "FlowControl=Disabled"});  // the state file exists from here on
+    ok({"set", "eth2", "FlowControl=Rx Enabled"});  // the state file exists from here on
     const std::string before = ReadFile(state);
     struct Case {
         std::vector<std::string> arguments;
@@ -80,16 +80,16 @@ TEST_F(LxnicctlTest, JsonErrorObjectNamesTheFailingCallItsResultAndMeaning) {
 }
 
 TEST_F(LxnicctlTest, EveryCommandSpeaksJson) {
-    json set = json::parse(ok({"set", "eth0", "JumboFrames=9014 Bytes", "SpeedDuplex=Auto Negotiation", "--json"}));
+    json set = json::parse(ok({"set", "eth2", "JumboFrames=9014 Bytes", "SpeedDuplex=Auto Negotiation", "--json"}));
     EXPECT_EQ(set["changed"], true);
-    EXPECT_EQ(set["target"], "eth0");
+    EXPECT_EQ(set["target"], "eth2");
     ASSERT_EQ(set["changes"].size(), 1u);
-    EXPECT_EQ(set["changes"][0], json({{"object", "eth0"}, {"property", "JumboFrames"}, {"from", "Disabled"},
-                                       {"to", "9014 Bytes"}, {"forcedBy", nullptr}}));
+    EXPECT_EQ(set["changes"][0], json({{"object", "eth2"}, {"property", "JumboFrames"}, {"from", "Disabled"},
+                                       {"to", "9014 Bytes"}, {"forcedBy", nullptr}, {"cause", "requested"}}));
     EXPECT_EQ(set["steps"][0]["call"], "ApplyChanges");
     EXPECT_EQ(set["steps"][0]["result"], 7);  // takes effect at the restart
 
-    json same = json::parse(ok({"--json", "set", "eth0", "JumboFrames=9014 Bytes"}));
+    json same = json::parse(ok({"--json", "set", "eth2", "JumboFrames=9014 Bytes"}));
     EXPECT_EQ(same["changed"], false);
 
     json created = json::parse(ok({"--json", "team", "create", "Team 2", "--members", "4,5"}));
@@ -105,10 +105,10 @@ TEST_F(LxnicctlTest, EveryCommandSpeaksJson) {
 }
 
 TEST_F(LxnicctlTest, QuietBriefVersionAndVerbose) {
-    CtlRun quiet = ctl({"-q", "set", "eth0", "FlowControl=Disabled"});
+    CtlRun quiet = ctl({"-q", "set", "eth2", "FlowControl=Rx Enabled"});
     EXPECT_EQ(quiet.exitCode, 0);
     EXPECT_EQ(quiet.out, "");
-    EXPECT_EQ(adapterState(1001)["properties"]["2"], "0");
+    EXPECT_EQ(adapterState(1003)["properties"]["2"], "1");
 
     std::string brief = ok({"list", "--brief"});
     EXPECT_THAT(brief, Not(HasSubstr("├─")));

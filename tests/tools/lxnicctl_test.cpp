@@ -47,28 +47,28 @@ TEST_F(LxnicctlTest, ShowFindsTargetsByNumberNameTeamAndVlan) {
 }
 
 TEST_F(LxnicctlTest, SetAppliesAndCommitsAndPrintsWhatTheRulesForce) {
-    std::string out = ok({"set", "eth0", "SpeedDuplex=10 Mbps Half Duplex", "receive buffers=512"});
+    std::string out = ok({"set", "eth2", "SpeedDuplex=10 Mbps Half Duplex", "receive buffers=512"});
     EXPECT_THAT(out, HasSubstr("SpeedDuplex: \"Auto Negotiation\" -> \"10 Mbps Half Duplex\""));
     EXPECT_THAT(out, HasSubstr("[1/3]"));
-    EXPECT_EQ(adapterState(1001)["properties"]["1"], "1");
-    EXPECT_EQ(adapterState(1001)["properties"]["8"], "512");
+    EXPECT_EQ(adapterState(1003)["properties"]["1"], "1");
+    EXPECT_EQ(adapterState(1003)["properties"]["8"], "512");
 
-    out = ok({"set", "eth0", "JumboFrames=9014 bytes"});
+    out = ok({"set", "eth2", "JumboFrames=9014 bytes"});
     EXPECT_THAT(out, HasSubstr("SpeedDuplex: \"10 Mbps Half Duplex\" -> \"Auto Negotiation\" "
                                "(forced by JumboFrames = \"9014 Bytes\")"));
     EXPECT_THAT(out, HasSubstr("takes effect when the object restarts"));
-    EXPECT_EQ(adapterState(1001)["properties"]["3"], "9014");
-    EXPECT_EQ(adapterState(1001)["properties"]["1"], "0");
+    EXPECT_EQ(adapterState(1003)["properties"]["3"], "9014");
+    EXPECT_EQ(adapterState(1003)["properties"]["1"], "0");
 
     // While jumbo frames are on, the slow speeds are neither shown nor taken.
-    EXPECT_THAT(ok({"show", "eth0", "Settings"}), HasSubstr("Auto Negotiation, 1000 Mbps Full Duplex  "));
+    EXPECT_THAT(ok({"show", "eth2", "Settings"}), HasSubstr("Auto Negotiation, 1000 Mbps Full Duplex  "));
     std::string before = ReadFile(state);
-    CtlRun refused = ctl({"set", "eth0", "SpeedDuplex=10 Mbps Half Duplex"});
+    CtlRun refused = ctl({"set", "eth2", "SpeedDuplex=10 Mbps Half Duplex"});
     EXPECT_EQ(refused.exitCode, 1);
-    EXPECT_THAT(refused.err, HasSubstr("not allowed for SpeedDuplex of eth0 while JumboFrames is \"9014 Bytes\""));
+    EXPECT_THAT(refused.err, HasSubstr("not allowed for SpeedDuplex of eth2 while JumboFrames is \"9014 Bytes\""));
     EXPECT_EQ(ReadFile(state), before);
 
-    EXPECT_THAT(ok({"set", "eth0", "JumboFrames=9014 Bytes"}), HasSubstr("nothing to change"));
+    EXPECT_THAT(ok({"set", "eth2", "JumboFrames=9014 Bytes"}), HasSubstr("no changes"));
 }
 
 TEST_F(LxnicctlTest, TeamSettingsAndVlanNamesAreSetAndCommitted) {
@@ -138,7 +138,7 @@ TEST_F(LxnicctlTest, FailuresNameWhatFailedAndLeaveTheStateFileAsItWas) {
     std::string tooManyNics = scripts.write("seven.xml", sevenNics + "</teamingconfig>");
     std::string rejected = scripts.write("rejected.xml", "<teamingconfig><bogus/></teamingconfig>");
 
-    ok({"set", "eth1", "FlowControl=Disabled"});
+    ok({"set", "eth2", "FlowControl=Rx Enabled"});
     const std::string valid = ReadFile(state);
     std::string corrupt = dir.write("corrupt.json", "{\"format\": 1, \"adapters\": [");
 
@@ -207,7 +207,7 @@ TEST_F(LxnicctlTest, SavedScriptLoadsIntoAFreshServer) {
     EXPECT_EQ(loaded["adapters"][5]["vlans"][0]["id"], "7");
     EXPECT_THAT(ok({"show", "Team 2", "TeamingControls"}, fresh), HasSubstr("IP Address"));
     EXPECT_THAT(ok({"show", "eth2"}, fresh), HasSubstr("100 Mbps Full Duplex"));
-    EXPECT_THAT(ok({"load", script}, fresh), HasSubstr("nothing to change"));
+    EXPECT_THAT(ok({"load", script}, fresh), HasSubstr("no changes"));
 
     ok({"save", dir.path() + "/full.xml", "--full", "--address-comments"});
     EXPECT_THAT(ReadFile(dir.path() + "/full.xml"), HasSubstr("<!-- <property id='CurrentAddress'"));

@@ -4,8 +4,11 @@
 #include <filesystem>
 #include <memory>
 #include <sstream>
+#include <unordered_map>
 
-#include "apply.h"
+#include "change.h"
+#include "consequences.h"
+#include "plan.h"
 #include "commands.h"
 #include "console.h"
 #include "edits.h"
@@ -77,10 +80,14 @@ struct ScriptConfigDeleter {
     void operator()(ScriptConfig *config) const { FreeScriptConfig(config); }
 };
 
+// The script's values. An empty value is a placeholder (the short form
+// writes the address lines empty on purpose) and changes nothing.
 std::vector<Edit> EditsOf(ScriptProperty *properties) {
     std::vector<Edit> edits;
     for (ScriptProperty *p = properties; p != nullptr; p = p->next) {
-        edits.push_back({ToUtf8(p->id), ToUtf8(p->value)});
+        std::string value = ToUtf8(p->value);
+        if (value.empty()) continue;
+        edits.push_back({ToUtf8(p->id), value});
     }
     return edits;
 }
@@ -141,11 +148,20 @@ std::vector<AdapterEntry *> RelNics(Session &session, const std::string &relnics
 }
 
 // VLANs of the script under one parent: existing ones (same VLAN id) get the
-// script's name, missing ones are created.
-int PlanVlans(Session &session, const Target &parent, ScriptVlan *vlans, bool parentIsNew,
-              std::ostream &out) {
+// script's values, missing ones are created. The parent's VLANs the script
+// does not have are noted in onlyOnServer.
+int PlanVlans(Session &session, const Target &parent, ScriptVlan *vlans, bool parentIsNew, std::ostream &out,
+              std::vector<std::string> &onlyOnServer) {
     int changes = 0;
     VlanEntry *&list = parent.kind == TargetKind::Team ? parent.team->vlans : parent.adapter->vlans;
+    // The parent's VLANs by id, and the end of its list, looked up once.
+    std::unordered_map<std::string, VlanEntry *> existingById;
+    std::unordered_map<VlanEntry *, bool> named;
+    VlanEntry **tail = &list;
+    for (VlanEntry *v = list; v != nullptr; v = v->next) {
+        if (!parentIsNew && !v->isNew) existingById.emplace(VlanIdKey(VlanId(session, v, parent.label)), v);
+        tail = &v->next;
+    }
     for (ScriptVlan *sv = vlans; sv != nullptr; sv = sv->next) {
         std::string id = ValueOf(sv->properties, "VlanId");
         if (id.empty()) {
@@ -153,14 +169,10 @@ int PlanVlans(Session &session, const Target &parent, ScriptVlan *vlans, bool pa
             console::Warning("the script has a VLAN of " + parent.label + " without VlanId; it is left out");
             continue;
         }
-        VlanEntry *existing = nullptr;
-        if (!parentIsNew) {
-            for (VlanEntry *v = list; v != nullptr; v = v->next) {
-                if (!v->isNew && SameVlanId(VlanId(session, v, parent.label), id)) existing = v;
-            }
-        }
-        if (existing != nullptr) {
-            Target target = VlanTarget(parent, existing, "VLAN " + id + " on " + parent.label);
+        auto found = existingById.find(VlanIdKey(id));
+        if (found != existingById.end()) {
+            named[found->second] = true;
+            Target target = VlanTarget(parent, found->second, "VLAN " + id + " on " + parent.label);
             std::ostringstream lines;
             changes += StageEdits(session, target, Applicable(session, target, EditsOf(sv->properties), false, lines),
                                   lines, false, false);
@@ -168,11 +180,17 @@ int PlanVlans(Session &session, const Target &parent, ScriptVlan *vlans, bool pa
             continue;
         }
         VlanEntry *vlan = NewVlanRecord();
-        AppendRecord(list, vlan);
+        *tail = vlan;
+        tail = &vlan->next;
         Target target = VlanTarget(parent, vlan, "new VLAN " + id + " on " + parent.label);
         out << Printable(target.label) << ":\n";
         StageEdits(session, target, Applicable(session, target, EditsOf(sv->properties), false, out), out, true);
+        Plan::Current().structure({.action = "create VLAN", .object = "VLAN " + id + " on " + parent.label,
+                                   .target = target});
         ++changes;
+    }
+    for (const auto &[key, v] : existingById) {
+        if (!named.count(v)) onlyOnServer.push_back("VLAN " + VlanId(session, v, parent.label) + " on " + parent.label);
     }
     return changes;
 }
@@ -212,12 +230,16 @@ void SaveCommand(const Options &options, const std::string &file, bool full, boo
                     << (full ? " (full report; load reads only the short form)" : "") << "\n";
 }
 
-void LoadCommand(const Options &options, const std::string &file, bool dryRun) {
-    Session session(options);
+namespace {
+
+using ScriptPointer = std::unique_ptr<ScriptConfig, ScriptConfigDeleter>;
+
+// Reads a short-form script; a Failure says why it cannot be used.
+ScriptPointer ReadScript(const std::string &file) {
     ScriptConfig *raw = nullptr;
     char *message = nullptr;
     uint32_t result = ReadXmlScriptFile(&raw, ToWide(file).c_str(), &message);
-    std::unique_ptr<ScriptConfig, ScriptConfigDeleter> config(raw);
+    ScriptPointer config(raw);
     std::string messageText = message != nullptr ? message : "";
     std::free(message);
     if (result != LXNICCFG_OK) {
@@ -227,7 +249,6 @@ void LoadCommand(const Options &options, const std::string &file, bool dryRun) {
                           (messageText.empty() ? "" : ": " + messageText),
                       "ReadXmlScriptFile", result);
     }
-
     // A script of a version this program does not know may mean something
     // else by what it holds; a script without a version element is read as
     // the current one.
@@ -239,7 +260,20 @@ void LoadCommand(const Options &options, const std::string &file, bool dryRun) {
                           "); nothing was changed");
         }
     }
+    return config;
+}
 
+struct ScriptPlan {
+    bool adapterProperties = false;
+    bool structural = false;
+    // Teams, members and VLANs the server has and the script does not (load
+    // keeps them).
+    std::vector<std::string> onlyOnServer;
+};
+
+// Marks the session's records with what the script asks for, printing the
+// plan: properties that change, members to add, teams and VLANs to create.
+ScriptPlan PlanScript(Session &session, ScriptConfig *config, std::ostream &out) {
     // Every NIC of the script must be one of this server's adapters, by number.
     int adapterCount = 0;
     for (AdapterEntry *a = session.adapters(); a != nullptr; a = a->next) ++adapterCount;
@@ -251,28 +285,20 @@ void LoadCommand(const Options &options, const std::string &file, bool dryRun) {
                       " is unknown");
     }
 
-    console::Document()["file"] = file;
-    console::Document()["changed"] = false;
-    console::Text() << "plan for " << Printable(file) << ":\n";
-    int changes = 0;
-    bool structural = false;
-    bool adapterProperties = false;
-
+    ScriptPlan plan;
     AdapterEntry *adapter = session.adapters();
     for (ScriptNic *nic = config->nics; nic != nullptr; nic = nic->next, adapter = adapter->next) {
         Target target = AdapterTarget(adapter);
         std::ostringstream lines;
         int marked = StageEdits(session, target, Applicable(session, target, EditsOf(nic->properties), false, lines),
                                 lines, false, false);
-        PrintSection(console::Text(), "NIC " + std::to_string(adapter->number) + " (" + target.label + "):", lines);
-        adapterProperties = adapterProperties || marked > 0;
-        changes += marked;
-        int vlanChanges = PlanVlans(session, target, nic->vlans, false, console::Text());
-        structural = structural || vlanChanges > 0;
-        changes += vlanChanges;
+        PrintSection(out, "NIC " + std::to_string(adapter->number) + " (" + target.label + "):", lines);
+        plan.adapterProperties = plan.adapterProperties || marked > 0;
+        plan.structural = PlanVlans(session, target, nic->vlans, false, out, plan.onlyOnServer) > 0 || plan.structural;
     }
 
     std::vector<AdapterEntry *> claimed;  // adapters that teams of the script take
+    std::vector<TeamEntry *> scripted;
     int teamNumber = 0;
     for (ScriptTeam *st = config->teams; st != nullptr; st = st->next) {
         ++teamNumber;
@@ -309,60 +335,92 @@ void LoadCommand(const Options &options, const std::string &file, bool dryRun) {
         if (members.empty()) throw Failure("the script's team " + std::to_string(teamNumber) + " has no member NICs");
 
         if (team != nullptr) {
+            scripted.push_back(team);
             Target target = TeamTarget(team, "team \"" + name + "\"");
             std::ostringstream lines;
             for (AdapterEntry *a : members) {
                 if (a->teamHandle == team->handle) continue;
                 AppendRecord(team->members, NewMemberLink(a));
                 lines << "  add member " << a->number << " (" << Printable(AdapterName(a)) << ")\n";
-                structural = true;
-                ++changes;
+                Plan::Current().structure({.action = "add member", .object = target.label, .member = AdapterName(a),
+                                           .target = target, .adapter = a});
+                plan.structural = true;
             }
             for (TeamMemberLink *m = team->members; m != nullptr; m = m->next) {
                 if (m->adapter != nullptr && std::find(members.begin(), members.end(), m->adapter) == members.end()) {
                     lines << "  keeps member " << m->adapter->number << " (" << Printable(AdapterName(m->adapter))
                           << "), which the script does not list\n";
+                    plan.onlyOnServer.push_back(target.label + ": member " + AdapterName(m->adapter));
                 }
             }
-            changes += StageEdits(session, target, Applicable(session, target, EditsOf(st->properties), false, lines),
-                                  lines, false, false);
-            PrintSection(console::Text(), target.label + ":", lines);
-            int vlanChanges = PlanVlans(session, target, st->vlans, false, console::Text());
-            structural = structural || vlanChanges > 0;
-            changes += vlanChanges;
+            StageEdits(session, target, Applicable(session, target, EditsOf(st->properties), false, lines), lines,
+                       false, false);
+            PrintSection(out, target.label + ":", lines);
+            plan.structural = PlanVlans(session, target, st->vlans, false, out, plan.onlyOnServer) > 0 || plan.structural;
             continue;
         }
         team = NewTeamRecord();
         AppendRecord(session.teams(), team);
         for (AdapterEntry *a : members) AppendRecord(team->members, NewMemberLink(a));
         Target target = TeamTarget(team, "new team \"" + name + "\"");
-        console::Text() << Printable(target.label) << " with";
-        for (AdapterEntry *a : members) console::Text() << " " << a->number << " (" << Printable(AdapterName(a)) << ")";
-        console::Text() << ":\n";
-        StageEdits(session, target, Applicable(session, target, EditsOf(st->properties), true, console::Text()),
-                   console::Text(), true);
-        PlanVlans(session, target, st->vlans, true, console::Text());
-        structural = true;
-        ++changes;
+        out << Printable(target.label) << " with";
+        for (AdapterEntry *a : members) out << " " << a->number << " (" << Printable(AdapterName(a)) << ")";
+        out << ":\n";
+        StageEdits(session, target, Applicable(session, target, EditsOf(st->properties), true, out), out, true);
+        // The team's advanced values start as its members hold them.
+        SeedNewTeamAdvanced(session, target, out);
+        Plan::Current().structure({.action = "create team", .object = "team \"" + name + "\"", .target = target});
+        PlanVlans(session, target, st->vlans, true, out, plan.onlyOnServer);
+        plan.structural = true;
     }
-
-    if (changes == 0) {
-        console::Text() << "nothing to change\n";
-        return;
-    }
-    if (dryRun) {
-        console::Document()["dryRun"] = true;
-        console::Text() << "dry run: nothing applied\n";
-        return;
-    }
-    ApplyAndCommit(session, {.adapterProperties = adapterProperties, .teamConfiguration = structural},
-                   console::Text());
     for (TeamEntry *t = session.teams(); t != nullptr; t = t->next) {
-        if (t->isNew && t->handle == 0) {
-            throw Failure("a team of the script was not created: its initial settings could not be gathered");
-        }
+        if (!t->isNew && std::find(scripted.begin(), scripted.end(), t) == scripted.end())
+            plan.onlyOnServer.push_back("team \"" + TeamName(t) + "\"");
     }
-    console::Text() << "script applied\n";
+    return plan;
+}
+
+}  // namespace
+
+void LoadCommand(const Options &options, const std::string &file, bool dryRun) {
+    ScriptPointer config = ReadScript(file);
+    Options run_options = options;
+    run_options.dryRun = options.dryRun || dryRun;
+    ChangeRun run(run_options);
+    console::Document()["file"] = file;
+    console::Document()["changed"] = false;
+    std::ostringstream lines;
+    ScriptPlan plan = PlanScript(run.session(), config.get(), lines);
+    std::ostream &out = console::Text();
+    out << "plan for " << Printable(file) << ":\n" << lines.str();
+    if (!run.concludePlan(out)) return;
+    run.apply({.adapterProperties = plan.adapterProperties, .teamConfiguration = plan.structural}, out);
+    if (!run.dryRun()) out << "script applied\n";
+}
+
+void DiffCommand(const Options &options, const std::string &file) {
+    ScriptPointer config = ReadScript(file);
+    Session session(options);
+    std::ostringstream lines;
+    ScriptPlan plan = PlanScript(session, config.get(), lines);
+    bool inSync = Plan::Current().empty() && plan.onlyOnServer.empty();
+    nlohmann::json &document = console::Document();
+    document["file"] = file;
+    document["inSync"] = inSync;
+    if (!document.contains("changes")) document["changes"] = nlohmann::json::array();
+    if (!document.contains("structure")) document["structure"] = nlohmann::json::array();
+    document["onlyOnServer"] = plan.onlyOnServer;
+    std::ostream &out = console::Listing();
+    if (inSync) {
+        out << "the server is in sync with " << Printable(file) << "\n";
+        return;
+    }
+    out << "the server differs from " << Printable(file) << " (load would make these changes):\n" << lines.str();
+    if (!plan.onlyOnServer.empty()) {
+        out << "only on the server (load keeps them):\n";
+        for (const std::string &item : plan.onlyOnServer) out << "  " << Printable(item) << "\n";
+    }
+    console::SetExitCode(1);
 }
 
 }  // namespace lxnicctl

@@ -1,7 +1,7 @@
 // lxnicctl set.
 #include <sstream>
 
-#include "apply.h"
+#include "change.h"
 #include "commands.h"
 #include "console.h"
 #include "edits.h"
@@ -16,20 +16,18 @@ void SetCommand(const Options &options, const std::string &targetText,
     std::vector<Edit> edits;
     for (const std::string &text : assignments) edits.push_back(ParseAssignment(text));
 
-    Session session(options);
+    ChangeRun run(options);
+    Session &session = run.session();
     Target target = ResolveTarget(session, targetText);
     std::ostream &out = console::Text();
     console::Document()["target"] = target.label;
     console::Document()["changed"] = false;
     // Every value is checked before the plan is shown.
     std::ostringstream lines;
-    int marked = StageEdits(session, target, edits, lines);
+    StageEdits(session, target, edits, lines);
     out << Printable(target.label) << ":\n" << lines.str();
-    if (marked == 0) {
-        out << "nothing to change\n";
-        return;
-    }
-    ApplyAndCommit(session, {.adapterProperties = target.kind == TargetKind::Adapter}, out);
+    if (!run.concludePlan(out)) return;
+    run.apply({.adapterProperties = target.kind == TargetKind::Adapter}, out);
 }
 
 }  // namespace lxnicctl

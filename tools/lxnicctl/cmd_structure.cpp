@@ -2,11 +2,13 @@
 // members and VLANs.
 #include <sstream>
 
-#include "apply.h"
+#include "change.h"
+#include "consequences.h"
 #include "commands.h"
 #include "console.h"
 #include "edits.h"
 #include "library.h"
+#include "plan.h"
 #include "records.h"
 #include "targets.h"
 #include "text.h"
@@ -35,7 +37,8 @@ void TeamCreateCommand(const Options &options, const std::string &name,
     std::vector<Edit> edits{{"TeamName", name}};
     for (const std::string &text : assignments) edits.push_back(ParseAssignment(text));
 
-    Session session(options);
+    ChangeRun run(options);
+    Session &session = run.session();
     std::vector<AdapterEntry *> adapters;
     for (const std::string &text : members) {
         AdapterEntry *adapter = ResolveAdapter(session, text);
@@ -61,32 +64,37 @@ void TeamCreateCommand(const Options &options, const std::string &name,
     // written, as any TeamName value is.
     std::ostringstream lines;
     StageEdits(session, target, edits, lines, true);
+    // The team's advanced values start as its members hold them.
+    SeedNewTeamAdvanced(session, target, lines);
+    Plan::Current().structure({.action = "create team", .object = "team \"" + name + "\"", .target = target});
     std::ostream &out = console::Text();
     console::Document()["target"] = "team \"" + name + "\"";
     out << "creating team \"" << Printable(name) << "\" with";
     for (AdapterEntry *a : adapters) out << " " << a->number << " (" << Printable(AdapterName(a)) << ")";
     out << ":\n" << lines.str();
-    ApplyAndCommit(session, {.teamConfiguration = true}, out);
-    if (team->handle == 0) {
-        throw Failure("team \"" + name + "\" was not created: its initial settings could not be gathered");
-    }
-    out << "team \"" << Printable(name) << "\" created\n";
+    if (!run.concludePlan(out)) return;
+    run.apply({.teamConfiguration = true}, out);
+    if (!run.dryRun()) out << "team \"" << Printable(name) << "\" created\n";
 }
 
 void TeamDissolveCommand(const Options &options, const std::string &name) {
-    Session session(options);
+    ChangeRun run(options);
+    Session &session = run.session();
     TeamEntry *team = ResolveTeam(session, name);
     team->isDeleted = 1;
     std::ostream &out = console::Text();
     std::string label = "team \"" + TeamName(team) + "\"";
     console::Document()["target"] = label;
     out << "dissolving " << Printable(label) << (team->vlans != nullptr ? " and its VLANs" : "") << ":\n";
-    ApplyAndCommit(session, {.teamConfiguration = true}, out);
-    out << Printable(label) << " dissolved\n";
+    Plan::Current().structure({.action = "dissolve team", .object = label, .target = TargetOf(team)});
+    if (!run.concludePlan(out)) return;
+    run.apply({.teamConfiguration = true}, out);
+    if (!run.dryRun()) out << Printable(label) << " dissolved\n";
 }
 
 void TeamAddCommand(const Options &options, const std::string &name, const std::string &nic) {
-    Session session(options);
+    ChangeRun run(options);
+    Session &session = run.session();
     TeamEntry *team = ResolveTeam(session, name);
     AdapterEntry *adapter = ResolveAdapter(session, nic);
     std::string label = "team \"" + TeamName(team) + "\"";
@@ -99,12 +107,17 @@ void TeamAddCommand(const Options &options, const std::string &name, const std::
     std::ostream &out = console::Text();
     console::Document()["target"] = label;
     out << "adding " << Printable(AdapterName(adapter)) << " to " << Printable(label) << ":\n";
-    ApplyAndCommit(session, {.teamConfiguration = true}, out);
-    out << Printable(AdapterName(adapter)) << " added to " << Printable(label) << "\n";
+    Plan::Current().structure({.action = "add member", .object = label, .member = AdapterName(adapter),
+                               .target = TargetOf(team), .adapter = adapter});
+    if (!run.concludePlan(out)) return;
+    const std::string adapterName = AdapterName(adapter);  // the records go with the apply
+    run.apply({.teamConfiguration = true}, out);
+    if (!run.dryRun()) out << Printable(adapterName) << " added to " << Printable(label) << "\n";
 }
 
 void TeamRemoveCommand(const Options &options, const std::string &name, const std::string &nic) {
-    Session session(options);
+    ChangeRun run(options);
+    Session &session = run.session();
     TeamEntry *team = ResolveTeam(session, name);
     AdapterEntry *adapter = ResolveAdapter(session, nic);
     std::string label = "team \"" + TeamName(team) + "\"";
@@ -123,6 +136,8 @@ void TeamRemoveCommand(const Options &options, const std::string &name, const st
     std::ostream &out = console::Text();
     console::Document()["target"] = label;
     out << "removing " << Printable(AdapterName(adapter)) << " from " << Printable(label) << ":\n";
+    Plan::Current().structure({.action = "remove member", .object = label, .member = AdapterName(adapter),
+                               .target = TargetOf(team), .adapter = adapter});
 
     // A preferred primary that leaves the team would name an adapter that is
     // no longer a member: the reference is cleared with the removal.
@@ -134,17 +149,21 @@ void TeamRemoveCommand(const Options &options, const std::string &name, const st
     bool clearPrimary = primary != nullptr && ShownValue(primary) == AdapterName(adapter);
     if (clearPrimary) {
         MarkChanged(primary, "");
-        console::Change(out, {.object = label, .property = "PreferredPrimaryNIC", .from = AdapterName(adapter),
-                              .to = "", .forcedBy = "", .forcedByValue = "", .isNew = false});
+        Plan::Current().change(out, target,
+                               {.object = label, .property = "PreferredPrimaryNIC", .from = AdapterName(adapter),
+                                .to = "", .forcedBy = "", .forcedByValue = "", .isNew = false});
         out << "  (" << Printable(AdapterName(adapter)) << " was the preferred primary; the team has none now)\n";
     }
-    ApplyAndCommit(session, {.teamConfiguration = true}, out);
-    out << Printable(AdapterName(adapter)) << " removed from " << Printable(label) << "\n";
+    if (!run.concludePlan(out)) return;
+    const std::string adapterName = AdapterName(adapter);  // the records go with the apply
+    run.apply({.teamConfiguration = true}, out);
+    if (!run.dryRun()) out << Printable(adapterName) << " removed from " << Printable(label) << "\n";
 }
 
 void VlanAddCommand(const Options &options, const std::string &parentText, const std::string &idText,
                     const std::string &name) {
-    Session session(options);
+    ChangeRun run(options);
+    Session &session = run.session();
     Target parent = ResolveParent(session, parentText);
     VlanEntry *vlan = NewVlanRecord();
     AppendRecord(VlansOf(parent), vlan);
@@ -164,13 +183,16 @@ void VlanAddCommand(const Options &options, const std::string &parentText, const
     console::Document()["target"] = "VLAN " + id + " on " + parent.label;
     std::ostream &out = console::Text();
     out << "adding VLAN " << id << " to " << Printable(parent.label) << ":\n" << lines.str();
-    ApplyAndCommit(session, {.teamConfiguration = true}, out);
-    if (vlan->handle == 0) throw Failure("VLAN " + id + " on " + parent.label + " was not created");
-    out << "VLAN " << id << " added to " << Printable(parent.label) << "\n";
+    Plan::Current().structure({.action = "create VLAN", .object = "VLAN " + id + " on " + parent.label,
+                               .target = target});
+    if (!run.concludePlan(out)) return;
+    run.apply({.teamConfiguration = true}, out);
+    if (!run.dryRun()) out << "VLAN " << id << " added to " << Printable(parent.label) << "\n";
 }
 
 void VlanRemoveCommand(const Options &options, const std::string &vlanText) {
-    Session session(options);
+    ChangeRun run(options);
+    Session &session = run.session();
     Target target = ResolveTarget(session, vlanText);
     if (target.kind != TargetKind::Vlan) {
         throw Failure("\"" + vlanText + "\" is " + target.label + ", not a VLAN (name a VLAN as PARENT/ID)");
@@ -179,8 +201,11 @@ void VlanRemoveCommand(const Options &options, const std::string &vlanText) {
     std::ostream &out = console::Text();
     console::Document()["target"] = target.label;
     out << "removing " << Printable(target.label) << ":\n";
-    ApplyAndCommit(session, {.teamConfiguration = true}, out);
-    out << Printable(target.label) << " removed\n";
+    Plan::Current().structure({.action = "remove VLAN", .object = target.label, .target = target});
+    if (!run.concludePlan(out)) return;
+    const std::string label = target.label;  // the records go with the apply
+    run.apply({.teamConfiguration = true}, out);
+    if (!run.dryRun()) out << Printable(label) << " removed\n";
 }
 
 }  // namespace lxnicctl

@@ -38,6 +38,7 @@ const std::vector<CommandGroup> &CommandGroups() {
     static const std::vector<CommandGroup> groups = {
         {"team", "Create, dissolve and change teams"},
         {"vlan", "Add and remove VLANs"},
+        {"checkpoint", "Complete pictures of the server, taken before every change, to restore"},
     };
     return groups;
 }
@@ -124,6 +125,43 @@ const std::vector<CommandRow> &Commands() {
              c.add_flag("--dry-run", a.dryRun, "Print the plan, change nothing");
          },
          [](const Options &o, const Arguments &a) { LoadCommand(o, a.file, a.dryRun); }},
+        {"", "diff", "Compare a script with the server (exit 0 in sync, 1 not)",
+         [](CLI::App &c, Arguments &a) {
+             c.add_option("FILE", a.file, "Script file")->required()->check(NotEmpty());
+         },
+         [](const Options &o, const Arguments &a) { DiffCommand(o, a.file); }},
+        {"", "verify", "Compare the server with a checkpoint or a script (exit 0 when it holds them, 1 not)",
+         [](CLI::App &c, Arguments &a) {
+             c.add_option("CHECKPOINT|FILE", a.file, "Checkpoint id, or a script file")->required()->check(NotEmpty());
+         },
+         [](const Options &o, const Arguments &a) { VerifyCommand(o, a.file); }},
+        {"checkpoint", "create", "Save a checkpoint of the whole server now",
+         [](CLI::App &, Arguments &) {},
+         [](const Options &o, const Arguments &) { CheckpointCreateCommand(o); }},
+        {"checkpoint", "list", "The checkpoints kept for this server",
+         [](CLI::App &, Arguments &) {},
+         [](const Options &o, const Arguments &) { CheckpointListCommand(o); }},
+        {"checkpoint", "show", "What a checkpoint holds",
+         [](CLI::App &c, Arguments &a) {
+             c.add_option("ID", a.checkpoint, "Checkpoint id (see checkpoint list)")->required()->check(NotEmpty());
+         },
+         [](const Options &o, const Arguments &a) { CheckpointShowCommand(o, a.checkpoint); }},
+        {"checkpoint", "rollback", "Restore a checkpoint (its own checkpoint is taken first)",
+         [](CLI::App &c, Arguments &a) {
+             c.add_option("ID", a.checkpoint, "Checkpoint id (see checkpoint list)")->required()->check(NotEmpty());
+         },
+         [](const Options &o, const Arguments &a) { CheckpointRollbackCommand(o, a.checkpoint); }},
+        {"checkpoint", "delete", "Delete a checkpoint",
+         [](CLI::App &c, Arguments &a) {
+             c.add_option("ID", a.checkpoint, "Checkpoint id (see checkpoint list)")->required()->check(NotEmpty());
+         },
+         [](const Options &o, const Arguments &a) { CheckpointDeleteCommand(o, a.checkpoint); }},
+        {"", "undo", "Restore the state before the last changing command",
+         [](CLI::App &, Arguments &) {},
+         [](const Options &o, const Arguments &) { UndoCommand(o); }},
+        {"", "confirm", "Keep the change that --rollback-after would roll back",
+         [](CLI::App &, Arguments &) {},
+         [](const Options &o, const Arguments &) { ConfirmCommand(o); }},
     };
     return rows;
 }

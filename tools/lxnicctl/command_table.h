@@ -15,7 +15,7 @@ namespace lxnicctl {
 
 // Every argument a command can take; each command fills the ones it names.
 struct Arguments {
-    std::string target, panel, name, nic, members, parent, vlanId, vlanName, file;
+    std::string target, panel, name, nic, members, parent, vlanId, vlanName, file, checkpoint;
     std::vector<std::string> assignments;
     bool all = false, full = false, addressComments = false, dryRun = false, force = false;
 };

@@ -28,5 +28,16 @@ void VlanRemoveCommand(const Options &options, const std::string &vlan);
 
 void SaveCommand(const Options &options, const std::string &file, bool full, bool addressComments);
 void LoadCommand(const Options &options, const std::string &file, bool dryRun);
+void DiffCommand(const Options &options, const std::string &file);
+
+// Checkpoints, rollback, confirmation and verification (cmd_safety.cpp).
+void CheckpointCreateCommand(const Options &options);
+void CheckpointListCommand(const Options &options);
+void CheckpointShowCommand(const Options &options, const std::string &id);
+void CheckpointRollbackCommand(const Options &options, const std::string &id);
+void CheckpointDeleteCommand(const Options &options, const std::string &id);
+void UndoCommand(const Options &options);
+void ConfirmCommand(const Options &options);
+void VerifyCommand(const Options &options, const std::string &against);
 
 }  // namespace lxnicctl

@@ -47,25 +47,42 @@ void Verbose(const std::string &text) {
     std::cerr << "lxnicctl: " << Printable(text) << "\n" << std::flush;
 }
 
-void Change(std::ostream &out, const ValueChange &c) {
+void Change(std::ostream &out, const ValueChange &c) { Change(out, c, Root()["changes"]); }
+
+void Change(std::ostream &out, const ValueChange &c, nlohmann::json &list) {
     auto textOrNull = [](bool present, const std::string &text) {
         return present ? nlohmann::json(text) : nlohmann::json(nullptr);
     };
     nlohmann::json forced = nullptr;
     if (!c.forcedBy.empty()) forced = {{"property", c.forcedBy}, {"value", c.forcedByValue}};
-    Root()["changes"].push_back({{"object", c.object},
-                                 {"property", c.property},
-                                 {"from", textOrNull(!c.isNew, c.from)},
-                                 {"to", c.to},
-                                 {"forcedBy", forced}});
+    nlohmann::json change = {{"object", c.object},
+                             {"property", c.property},
+                             {"from", textOrNull(!c.isNew, c.from)},
+                             {"to", c.to},
+                             {"forcedBy", forced},
+                             {"cause", c.cause}};
+    if (c.cause == "team") change["team"] = c.team;
+    if (c.cause == "reset") change["found"] = c.raw;
+    if (list.is_null()) list = nlohmann::json::array();
+    list.push_back(change);
     if (c.isNew) {
-        out << "  " << c.property << " = \"" << Printable(c.to) << "\"\n";
-        return;
+        out << "  " << c.property << " = \"" << Printable(c.to) << "\"";
+    } else {
+        out << "  " << c.property << ": \"" << Printable(c.from) << "\" -> \"" << Printable(c.to) << "\"";
     }
-    out << "  " << c.property << ": \"" << Printable(c.from) << "\" -> \"" << Printable(c.to) << "\"";
     if (!c.forcedBy.empty()) out << " (forced by " << c.forcedBy << " = \"" << Printable(c.forcedByValue) << "\")";
+    if (c.cause == "team") out << " (set by team \"" << Printable(c.team) << "\" on its members)";
+    if (c.cause == "members") out << " (what its members hold)";
+    if (c.cause == "reset") out << " (reset: \"" << Printable(c.raw) << "\" is not one of its values)";
     out << "\n";
 }
+
+namespace {
+int g_exitCode = 0;
+}  // namespace
+
+void SetExitCode(int code) { g_exitCode = code; }
+int ExitCode() { return g_exitCode; }
 
 void Finish() {
     std::cout << std::flush;

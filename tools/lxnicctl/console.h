@@ -46,18 +46,38 @@ void Warning(const std::string &text);
 void Verbose(const std::string &text);
 
 // One change of a property value, reported as "  PROPERTY: "FROM" -> "TO""
-// (with "(forced by P = "V")" when a dependency rule forced it) and recorded
-// in the document's "changes". With `isNew`: an initial setting of an object
-// to be created, "  PROPERTY = "TO"".
+// and recorded in the document's "changes". With `isNew`: an initial setting
+// of an object to be created, "  PROPERTY = "TO"". The cause says who asked
+// for it and is shown after the value:
+//   requested  the command's own value                  (nothing shown)
+//   forced     a dependency rule: forcedBy = forcedByValue forces it
+//                                                        (forced by P = "V")
+//   team       the team's advanced setting, which the library writes to
+//              every member                              (set by team "T" on its members)
+//   members    a new team's advanced setting taken from what its members
+//              hold                                      (what its members hold)
+//   reset      reading the value found one outside its enumeration, which
+//              the library resets to the default         (reset: "RAW" is not one of its values)
+//   restored   a rollback to a checkpoint               (nothing shown)
 struct ValueChange {
     std::string object, property, from, to;
     std::string forcedBy, forcedByValue;  // the property whose value forced this one
     bool isNew = false;
+    std::string cause = "requested";
+    std::string team;  // cause "team": the team's name
+    std::string raw;   // cause "reset": the value found
 };
 void Change(std::ostream &out, const ValueChange &change);
+// The same, recorded in another list of the document than "changes".
+void Change(std::ostream &out, const ValueChange &change, nlohmann::json &list);
 
 // Ends a successful command: prints the document under --json.
 void Finish();
+
+// The exit code of a command that succeeded but has something to report by
+// it (diff and verify: 1 when the server differs). 0 unless set.
+void SetExitCode(int code);
+int ExitCode();
 
 // Ends a failed command: the message on standard error and, under --json, the
 // error object on standard output. `call` empty: no library call failed.

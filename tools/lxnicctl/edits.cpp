@@ -4,9 +4,11 @@
 #include <cstdlib>
 #include <map>
 
+#include "consequences.h"
 #include "console.h"
 #include "library.h"
 #include "output.h"
+#include "plan.h"
 #include "records.h"
 #include "text.h"
 #include "value_kinds.h"
@@ -56,6 +58,8 @@ bool ReadOnly(const PanelEntry *entry) {
 std::string Name(const PanelEntry *entry) { return ToUtf8(entry->id); }
 
 }  // namespace
+
+bool IsWritable(const PanelEntry *entry) { return !ReadOnly(entry); }
 
 Edit ParseAssignment(const std::string &text) {
     std::size_t equals = text.find('=');
@@ -162,6 +166,23 @@ int StageEdits(Session &session, const Target &target, const std::vector<Edit> &
         SetText(entry->selectedValue, value);
     }
 
+    // A member's advanced setting that its team sets on all its members is
+    // changed on the team: set on the member alone, the team's next change
+    // would write the team's value back over it.
+    if (target.kind == TargetKind::Adapter && target.adapter->teamHandle != 0) {
+        for (PanelEntry *entry : order) {
+            bool advanced = false;
+            for (PanelEntry *e = target.adapter->advancedList; e != nullptr; e = e->next) advanced = advanced || e == entry;
+            if (!advanced || ShownValue(entry) == wanted[entry]) continue;
+            if (TeamEntry *team = TeamSetting(session, target.adapter, Name(entry))) {
+                throw Failure(Name(entry) + " of " + target.label + " is a setting of its team: " + target.label +
+                              " is a member of team \"" + TeamName(team) + "\", which sets " + Name(entry) +
+                              " on all its members; change it there (lxnicctl set \"" + TeamName(team) + "\" " +
+                              Name(entry) + "=...)");
+            }
+        }
+    }
+
     int marked = 0;
     for (PanelEntry *entry : order) {
         std::string before = ShownValue(entry);
@@ -171,9 +192,9 @@ int StageEdits(Session &session, const Target &target, const std::vector<Edit> &
         }
         MarkChanged(entry, wanted[entry]);
         ++marked;
-        console::Change(out, {.object = target.label, .property = Name(entry), .from = before,
-                              .to = wanted[entry], .forcedBy = "", .forcedByValue = "",
-                              .isNew = newObject});
+        Plan::Current().change(out, target,
+                               {.object = target.label, .property = Name(entry), .from = before,
+                                .to = wanted[entry], .forcedBy = "", .forcedByValue = "", .isNew = newObject});
     }
     if (target.kind != TargetKind::Adapter) return marked;
 
@@ -234,9 +255,11 @@ int StageEdits(Session &session, const Target &target, const std::vector<Edit> &
             std::string before = ShownValue(f.entry);
             if (!f.entry->changed) ++marked;
             MarkChanged(f.entry, f.text);
-            console::Change(out, {.object = target.label, .property = Name(f.entry), .from = before, .to = f.text,
-                                  .forcedBy = Name(changedEntry),
-                                  .forcedByValue = ToUtf8(changedEntry->selectedValue), .isNew = false});
+            Plan::Current().change(out, target,
+                                   {.object = target.label, .property = Name(f.entry), .from = before,
+                                    .to = f.text, .forcedBy = Name(changedEntry),
+                                    .forcedByValue = ToUtf8(changedEntry->selectedValue), .isNew = false,
+                                    .cause = "forced"});
             pending.push_back(f.entry);
         }
     }

@@ -17,6 +17,10 @@ struct Edit {
     std::string value;
 };
 
+// Whether lxnicctl can write the entry: not a read-only control, and held
+// by the NIC interface library (a link id other than -1).
+bool IsWritable(const PanelEntry *entry);
+
 // PROPERTY=VALUE; throws a Failure for text without '='.
 Edit ParseAssignment(const std::string &text);
 

@@ -10,10 +10,13 @@
 #include <map>
 #include <new>
 
+#include "change.h"
 #include "command_table.h"
 #include "console.h"
 #include "exit_codes.h"
 #include "library.h"
+#include "platform.h"
+#include "watchdog.h"
 
 #ifndef LXNICCTL_VERSION
 #define LXNICCTL_VERSION "1.0.0"
@@ -113,6 +116,14 @@ bool WantsJson(int argc, char **argv) {
 }  // namespace
 
 int main(int argc, char **argv) {
+    // The rollback watchdog is this program started again by a changing
+    // command; it is no command of the command line.
+    if (argc >= 2 && std::strcmp(argv[1], kWatchdogCommand) == 0) return RunWatchdog(argc, argv);
+    // A reader that goes away (lxnicctl ... | head) must not end a change
+    // half way: writes to the closed pipe fail, the change goes on.
+    platform::IgnoreBrokenPipe();
+    SetCommandLine(argc, argv);
+
     CLI::App app{"Shows and changes the server's network adapters, teams and VLANs."};
     app.name("lxnicctl");
     app.require_subcommand(1);
@@ -130,6 +141,22 @@ int main(int argc, char **argv) {
     app.add_option("--state", options.state, "State file of the simulated server (sets LXNICIF_STATE)")
         ->type_name("FILE")
         ->check(NotEmpty());
+    app.add_option("--state-dir", options.stateDir,
+                   "Where checkpoints and the server's lock are kept (default: beside the state file, "
+                   "\"<state file>.lxnicctl\"; also LXNICCTL_STATE_DIR)")
+        ->type_name("DIR")
+        ->check(NotEmpty());
+    app.add_option("--wait", options.waitSeconds,
+                   "Seconds a changing command waits for the server's lock held by another (default 60)")
+        ->type_name("SECONDS")
+        ->check(CLI::Range(0, 86400));
+    app.add_option("--rollback-after", options.rollbackAfter,
+                   "Changing commands: restore the state before the change unless \"lxnicctl confirm\" runs "
+                   "within SECONDS")
+        ->type_name("SECONDS")
+        ->check(CLI::Range(1, 86400));
+    app.add_flag("--dry-run", options.dryRun,
+                 "Changing commands: show the plan and run every check, change nothing");
     app.add_flag("--json", output.json, "One JSON object on standard output, errors included");
     app.add_flag("-q,--quiet", output.quiet, "Nothing on standard output from changing commands; errors still shown");
     app.add_flag("-b,--brief", output.brief, "One line per object, no tree characters and no header");
@@ -192,5 +219,5 @@ int main(int argc, char **argv) {
         return kExitFailed;
     }
     console::Finish();
-    return kExitOk;
+    return console::ExitCode();
 }

@@ -110,7 +110,8 @@ void FreeTeams(TeamEntry *teams) {
              {teams->controlsList, teams->settingsList, teams->advancedList,
               teams->connectionInfoList, teams->connectionStatsList, teams->informationList1,
               teams->informationList2, teams->statisticsList1, teams->statisticsList2,
-              teams->redundancyList, teams->discProtocolList, teams->toeStatisticsList}) {
+              teams->redundancyList, teams->discProtocolList, teams->toeStatisticsList,
+              teams->reserved11}) {
             FreePanelList(list);
         }
         FreeMembers(teams->members);
@@ -166,6 +167,19 @@ TeamMemberLink *NewMemberLink(AdapterEntry *adapter) {
     link->adapterHandle = adapter->handle;
     link->isAdded = 1;
     return link;
+}
+
+PanelEntry *CopyEntry(const PanelEntry *entry) {
+    PanelEntry *copy = NewRecord<PanelEntry>();
+    *copy = *entry;
+    copy->next = nullptr;
+    for (lx_wchar **text : {&copy->linkId, &copy->id, &copy->range, &copy->step, &copy->lowest,
+                            &copy->defaultValue, &copy->displayName, &copy->hint, &copy->controlType,
+                            &copy->derivedValue, &copy->value, &copy->newValue, &copy->selectedValue,
+                            &copy->rangeType}) {
+        if (*text != nullptr) *text = MallocText(ToUtf8(*text));
+    }
+    return copy;
 }
 
 void SetText(lx_wchar *&field, const std::string &utf8) {

@@ -30,6 +30,9 @@ void AppendRecord(T *&head, T *record) {
     *slot = record;
 }
 
+// A copy of one entry (not of the entries after it), from the C allocator.
+PanelEntry *CopyEntry(const PanelEntry *entry);
+
 // Replaces a text field of a record, releasing the old text.
 void SetText(lx_wchar *&field, const std::string &utf8);
 

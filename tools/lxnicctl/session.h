@@ -13,6 +13,14 @@ namespace lxnicctl {
 struct Options {
     std::string definitions;  // empty: the shipped file beside the program
     std::string state;        // empty: the server's own default place
+    // What changing commands take: where checkpoints and the server's lock
+    // live (empty: beside the state file), how long to wait for the lock,
+    // the seconds after which an unconfirmed change is rolled back (0:
+    // never), and whether to check without changing anything.
+    std::string stateDir;
+    int waitSeconds = 60;
+    int rollbackAfter = 0;
+    bool dryRun = false;
 };
 
 // The shipped definitions file: beside the built program, or in

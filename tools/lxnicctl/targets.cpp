@@ -219,10 +219,18 @@ Target ResolveQualifiedVlan(Session &session, const std::string &text, const std
 
 }  // namespace
 
-bool SameVlanId(const std::string &a, const std::string &b) {
-    if (!AllDigits(a) || !AllDigits(b)) return a == b;
-    std::size_t i = a.find_first_not_of('0'), j = b.find_first_not_of('0');
-    return a.substr(i == std::string::npos ? a.size() : i) == b.substr(j == std::string::npos ? b.size() : j);
+std::string VlanIdKey(const std::string &id) {
+    if (!AllDigits(id)) return id;
+    std::size_t i = id.find_first_not_of('0');
+    return id.substr(i == std::string::npos ? id.size() : i);
+}
+
+bool SameVlanId(const std::string &a, const std::string &b) { return VlanIdKey(a) == VlanIdKey(b); }
+
+Target TargetOf(AdapterEntry *adapter) { return AdapterTarget(adapter); }
+Target TargetOf(TeamEntry *team) { return TeamTarget(team); }
+Target VlanTargetOf(Session &session, const Target &parent, VlanEntry *vlan) {
+    return VlanTarget(session, parent, vlan);
 }
 
 std::string AdapterName(const AdapterEntry *adapter) {
@@ -374,10 +382,11 @@ PanelEntry *Target::panel(Session &session, const std::string &name, bool option
     PanelEntry *&list = slot(session, name);
     if (kind == TargetKind::Adapter) return session.adapterPanel(adapter, name, list, optional);
     if (kind == TargetKind::Team && name == "TeamAdvanced") {
-        // The team's advanced settings are derived from its members' own.
+        // The team's advanced settings are derived from the values its
+        // members offer (their selected values), as a front end shows them.
         for (TeamMemberLink *m = team->members; m != nullptr; m = m->next) {
             if (m->adapter != nullptr) {
-                session.adapterPanel(m->adapter, "Advanced", m->adapter->advancedList, true);
+                SelectShownValues(session.adapterPanel(m->adapter, "Advanced", m->adapter->advancedList, true));
             }
         }
     }

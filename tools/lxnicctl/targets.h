@@ -48,6 +48,13 @@ std::string TeamName(const TeamEntry *team);
 std::string StatusText(uint32_t status);
 // VLAN ids compare as numbers: "010" and "10" are the same id.
 bool SameVlanId(const std::string &a, const std::string &b);
+// The text two ids that are the same compare equal by (for look-up tables).
+std::string VlanIdKey(const std::string &id);
+
+// The target of a record the session holds (a VLAN with its parent).
+Target TargetOf(AdapterEntry *adapter);
+Target TargetOf(TeamEntry *team);
+Target VlanTargetOf(Session &session, const Target &parent, VlanEntry *vlan);
 
 // An adapter by number or name; throws a Failure listing the adapters.
 AdapterEntry *ResolveAdapter(Session &session, const std::string &text);
