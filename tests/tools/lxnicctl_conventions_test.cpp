@@ -151,20 +151,21 @@ TEST_F(LxnicctlTest, PanelsListsEachPanelWithItsPropertiesAndShowGivesTheStep) {
 namespace {
 
 TEST_F(LxnicctlTest, AFailingStepEndsItsLineBeforeTheErrorIsShown) {
-    // The server cannot save its file there: the commit of step 2 fails.
-    CtlRun run = ctl({"set", "eth0", "FlowControl=Disabled"}, "/proc/lxnicctl-none/state.json");
+    // The server cannot save its file there: the commit of step 3 fails.
+    CtlRun run = ctl({"--state-dir", dir.path() + "/checkpoints", "set", "eth2", "FlowControl=Rx Enabled"},
+                     "/proc/lxnicctl-none/state.json");
     EXPECT_EQ(run.exitCode, 1);
     ASSERT_FALSE(run.out.empty());
     EXPECT_EQ(run.out.back(), '\n');
-    EXPECT_THAT(run.out, testing::EndsWith("[2/3] writing team and VLAN properties, committing adapters "
-                                           "(ApplyTeamPropertyChanges)\n"));
+    EXPECT_THAT(run.out, testing::EndsWith("[3/3] committing everything at once (ApplyConfigChanges)\n"));
     // Every message is a line of its own.
     std::istringstream lines(run.err);
     for (std::string line; std::getline(lines, line);) {
         EXPECT_THAT(line, testing::AnyOf(StartsWith("lxnicctl: "), StartsWith("lxnicif: "))) << line;
     }
-    EXPECT_THAT(run.err, HasSubstr("lxnicctl: writing team and VLAN properties, committing adapters failed: "
-                                   "ApplyTeamPropertyChanges answered result 6"));
+    EXPECT_THAT(run.err, HasSubstr("lxnicctl: committing everything at once failed: "
+                                   "ApplyConfigChanges answered result 6"));
+    EXPECT_THAT(run.err, HasSubstr("nothing was applied: the server is as it was before the command"));
 }
 
 }  // namespace
