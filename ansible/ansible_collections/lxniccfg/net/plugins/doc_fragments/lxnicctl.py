@@ -28,6 +28,11 @@ options:
       - The NIC interface library lxnicctl drives (lxnicctl C(--backend)), for lxnicctl builds that
         offer more than one. Left out, lxnicctl uses its default.
     type: str
+  state_dir:
+    description:
+      - Where lxnicctl keeps its checkpoints and the server's lock (lxnicctl C(--state-dir)). Left out,
+        lxnicctl uses its default place beside the server's state.
+    type: path
 notes:
   - Needs nothing on the managed host but Python and lxnicctl. The modules read lxnicctl's C(--json)
     output and run one lxnicctl command per change.

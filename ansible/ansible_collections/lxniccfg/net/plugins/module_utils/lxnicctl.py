@@ -16,11 +16,13 @@ COMMON_ARGUMENT_SPEC = dict(
     state_file=dict(type='path'),
     definitions=dict(type='path'),
     backend=dict(type='str'),
+    state_dir=dict(type='path'),
 )
 GLOBAL_ARGUMENTS = (
     ('state_file', '--state'),
     ('definitions', '--defs'),
     ('backend', '--backend'),
+    ('state_dir', '--state-dir'),
 )
 
 # lxnicctl's exit codes other than 0.
@@ -149,23 +151,30 @@ class Lxnicctl:
                 self.base += [argument, params[option]]
         self.changes = []
 
-    def run(self, args):
-        """Runs lxnicctl with `args`; its standard output, or LxnicctlError."""
+    def run(self, args, accept=(0,)):
+        """Runs lxnicctl with `args`; its standard output, or LxnicctlError
+        when the exit code is not one of `accept`."""
         command = self.base + list(args)
         rc, stdout, stderr = self.module.run_command(command, expand_user_and_vars=False,
                                                      environ_update={'LC_ALL': 'C'})
-        if rc != 0:
+        if rc not in accept:
             raise LxnicctlError(command, failure_of(rc, stdout, stderr))
         return stdout
 
-    def json(self, args):
-        """Runs lxnicctl --json with `args`; the object it printed."""
-        out = self.run(['--json'] + list(args))
+    def json(self, args, accept=(0,)):
+        """Runs lxnicctl --json with `args`; the object it printed. An exit
+        code of `accept` other than 0 (diff's 1: the server differs) still
+        fails when lxnicctl printed an error object."""
+        command = ['--json'] + list(args)
+        out = self.run(command, accept)
         try:
-            return json.loads(out)
+            parsed = json.loads(out)
         except ValueError:
-            raise LxnicctlError(self.base + ['--json'] + list(args),
+            raise LxnicctlError(self.base + command,
                                 {'rc': 0, 'reason': 'output', 'message': 'lxnicctl did not print JSON: %s' % out[:200]})
+        if isinstance(parsed, dict) and isinstance(parsed.get('error'), dict):
+            raise LxnicctlError(self.base + command, failure_of(parsed['error'].get('exitCode', 1), out, ''))
+        return parsed
 
     def change(self, args):
         """Runs a changing command and records it; in check mode only records
@@ -353,10 +362,12 @@ def assignments(changes):
 def reported_changes(report):
     """The value changes of lxnicctl --json's report of a changing command
     (set, team create and vlan add change one object):
-    {property: (from, to, forced by or None)}."""
+    {property: (from, to, forced by or None)}. The member values a team's
+    advanced settings rewrite (cause "team") belong to the member adapters
+    and are left out."""
     changes = {}
     for change in report.get('changes', []):
-        if change['property'] in changes:
+        if change['property'] in changes or change.get('cause') == 'team':
             continue
         forced_by = change.get('forcedBy')
         if isinstance(forced_by, dict):

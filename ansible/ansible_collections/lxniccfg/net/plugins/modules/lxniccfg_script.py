@@ -11,8 +11,9 @@ description:
   - Compares the server with a script file (a C(teamingconfig) document as C(lxnicctl save) writes it)
     and, when they differ, applies the script with one C(lxnicctl load), which checks the whole script
     before it writes anything.
-  - Whether they differ is decided by the plan of C(lxnicctl load --dry-run), which runs every check
-    of the load without writing.
+  - Whether they differ is decided by C(lxnicctl diff), which reads the script with every check of
+    the load and lists the changes the load would make, without writing. Objects only on the server
+    do not count: the load keeps them.
   - As with C(lxnicctl load), the script's NICs are matched to the adapters by number, teams by
     name and VLANs by id on their parent; what the script does not name is left as it is (nothing is
     removed).
@@ -51,9 +52,13 @@ EXAMPLES = r'''
 
 RETURN = r'''
 plan:
-  description: What the load does (in check mode, would do), as lxnicctl describes it.
+  description:
+    - What the load changes (in check mode, would change), as C(lxnicctl diff --json) lists it
+      before the load - C(changes) (object, property, from, to), C(structure) (teams, members and
+      VLANs made or removed) and C(onlyOnServer) (objects the script does not name, which the load
+      keeps).
   returned: always
-  type: str
+  type: dict
 commands:
   description: The lxnicctl commands that were run (in check mode, would be run).
   returned: always
@@ -67,8 +72,6 @@ import re
 from ansible.module_utils.basic import AnsibleModule
 from ansible_collections.lxniccfg.net.plugins.module_utils.lxnicctl import Lxnicctl, LxnicctlError, module_spec
 
-# The last line of the plan of a load that changes nothing.
-NOTHING_TO_CHANGE = 'nothing to change'
 _ENCODING = re.compile(r'''<\?xml[^>]*encoding=["']([A-Za-z0-9_.:-]+)["']''')
 
 
@@ -83,10 +86,10 @@ def script_bytes(content):
         return content.encode('utf-8')
 
 
-def plan_changes(plan_text):
-    """Whether the plan of load --dry-run changes anything."""
-    lines = [line.strip() for line in plan_text.splitlines() if line.strip()]
-    return not lines or lines[-1] != NOTHING_TO_CHANGE
+def plan_changes(plan):
+    """Whether the load would change anything: diff --json lists value
+    changes and structural ones (objects only on the server stay)."""
+    return bool(plan.get('changes')) or bool(plan.get('structure'))
 
 
 def saved(ctl, module):
@@ -116,18 +119,20 @@ def main():
         module.fail_json(msg='no script file %s' % path)
 
     ctl = Lxnicctl(module)
-    result = dict(changed=False, plan='', commands=ctl.changes)
+    result = dict(changed=False, plan={}, commands=ctl.changes)
     try:
-        plan = ctl.run(['load', path, '--dry-run'])
-        result['plan'] = plan
+        # diff exits 1 when the server differs from the script.
+        plan = ctl.json(['diff', path], accept=(0, 1))
+        result['plan'] = dict((key, plan.get(key, [])) for key in ('changes', 'structure', 'onlyOnServer'))
         if plan_changes(plan):
+            if module._diff and module.check_mode:
+                result['diff'] = {'prepared': ctl.run(['diff', path], accept=(0, 1))}
             before = saved(ctl, module) if module._diff and not module.check_mode else None
             ctl.change(['load', path])
             result['changed'] = True
-            if module._diff:
-                result['diff'] = {'prepared': plan} if module.check_mode else \
-                    dict(before=before, after=saved(ctl, module), before_header='configuration',
-                         after_header='configuration')
+            if module._diff and not module.check_mode:
+                result['diff'] = dict(before=before, after=saved(ctl, module), before_header='configuration',
+                                      after_header='configuration')
     except LxnicctlError as error:
         ctl.fail(error)
     module.exit_json(**result)

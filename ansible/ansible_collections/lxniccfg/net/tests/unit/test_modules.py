@@ -39,7 +39,10 @@ def test_team_is_created_once_and_check_mode_writes_nothing(run_module, server):
 
     result = run_module(lxniccfg_team.main, dict(options, **UPLINK), diff=True)
     assert result['changed'] and not result['failed']
-    assert result['team']['properties'] == {'OpMode': 'Adaptive Load Balancing', 'JumboFrames': '9014 Bytes'}
+    # The new team's settings: those asked for, and the advanced ones it took from its members.
+    properties = result['team']['properties']
+    assert (properties['OpMode'], properties['JumboFrames']) == ('Adaptive Load Balancing', '9014 Bytes')
+    assert properties['FlowControl'] == 'Rx & Tx Enabled' and 'TeamName' not in properties
     assert result['diff']['before'] == {} and result['diff']['after']['members'] == ['eth3', 'eth4']
     team = [t for t in listing(state)['teams'] if t['name'] == 'Uplink']
     assert team and team[0]['members'] == [4, 5]
@@ -83,10 +86,10 @@ def test_vlan_is_added_renamed_and_removed_once(run_module, server):
 
 def test_property_reports_the_values_the_rules_force(run_module, server):
     options, state = server
-    eth0 = dict(options, target='eth0')
-    run_module(lxniccfg_property.main, dict(eth0, properties={'SpeedDuplex': '10 Mbps Half Duplex'}))
+    eth2 = dict(options, target='eth2')
+    run_module(lxniccfg_property.main, dict(eth2, properties={'SpeedDuplex': '10 Mbps Half Duplex'}))
 
-    jumbo = dict(eth0, properties={'JumboFrames': '9014 Bytes'})
+    jumbo = dict(eth2, properties={'JumboFrames': '9014 Bytes'})
     before = read(state)
     result = run_module(lxniccfg_property.main, jumbo, check=True, diff=True)
     assert result['changed'] and result['diff']['after'] == {'JumboFrames': '9014 Bytes'}
@@ -105,7 +108,9 @@ def test_property_reports_the_values_the_rules_force(run_module, server):
 def test_a_server_that_cannot_save_fails_with_the_library_result(run_module, tmp_path):
     blocker = tmp_path / 'not-a-folder'
     blocker.write_text('')
-    options = {'lxnicctl': lxnicctl_path(), 'state_file': str(blocker / 'state.json')}
+    # lxnicctl keeps its checkpoints elsewhere, so that the server's own commit is what fails.
+    options = {'lxnicctl': lxnicctl_path(), 'state_file': str(blocker / 'state.json'),
+               'state_dir': str(tmp_path / 'lxnicctl')}
     result = run_module(lxniccfg_team.main, dict(options, **UPLINK))
     assert result['failed'] and not result['changed']
     assert (result['result_code'], result['reason']) == (6, 'state_refused')
@@ -136,7 +141,8 @@ def test_script_is_applied_once(run_module, server, tmp_path):
 
     lxnicctl(state, 'set', 'eth2', 'SpeedDuplex=Auto Negotiation')  # nothing to change: no file yet
     result = run_module(lxniccfg_script.main, dict(options, src=script), check=True, diff=True)
-    assert result['changed'] and 'new team "Uplink"' in result['diff']['prepared']
+    assert result['changed'] and 'team "Uplink"' in result['diff']['prepared']
+    assert {'action': 'create team', 'object': 'team "Uplink"'} in result['plan']['structure']
     assert not os.path.exists(state)
 
     result = run_module(lxniccfg_script.main, dict(options, src=script), diff=True)
@@ -147,6 +153,12 @@ def test_script_is_applied_once(run_module, server, tmp_path):
         content = handle.read()
     result = run_module(lxniccfg_script.main, dict(options, content=content))
     assert (result['failed'], result['changed']) == (False, False)
+
+    # An object the script does not name stays, so the server still matches it.
+    lxnicctl(state, 'vlan', 'add', 'eth4', '--id', '7', '--name', 'Lab')
+    result = run_module(lxniccfg_script.main, dict(options, src=script))
+    assert (result['changed'], result['commands']) == (False, [])
+    assert result['plan']['onlyOnServer']
 
 
 def test_facts_name_every_object_for_the_other_modules(run_module, server):
