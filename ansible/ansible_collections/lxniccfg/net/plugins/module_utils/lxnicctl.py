@@ -150,6 +150,9 @@ class Lxnicctl:
             if params.get(option):
                 self.base += [argument, params[option]]
         self.changes = []
+        # The checkpoint lxnicctl took before the first changing command: the
+        # server as it was before the task.
+        self.first_checkpoint = None
 
     def run(self, args, accept=(0,)):
         """Runs lxnicctl with `args`; its standard output, or LxnicctlError
@@ -180,6 +183,8 @@ class Lxnicctl:
         """Runs a changing command and records it; in check mode only records
         it. Returns what lxnicctl --json reported ({} in check mode)."""
         report = {} if self.module.check_mode else self.json(args)
+        if self.first_checkpoint is None and report.get('checkpoint'):
+            self.first_checkpoint = str(report['checkpoint'])
         self.changes.append(list(args))
         return report
 

@@ -14,10 +14,11 @@ description:
   - On an existing team, members are added (C(lxnicctl team add)) before others are taken out
     (C(lxnicctl team remove)), one adapter per command, and then the settings that differ are written
     by one C(lxnicctl set). Every adapter to add is checked (it exists and is in no other team) and
-    every setting is checked against the team's properties before the first change. lxnicctl has no
-    command yet that changes several members at once, so should a later member change or the
-    settings be refused, the module takes back the member changes it made, newest first, and
-    reports whether that succeeded (C(rolled_back)).
+    every setting is checked against the team's properties before the first change. Each lxnicctl
+    command is all or nothing and takes a checkpoint of the server first; should a later member change
+    or the settings be refused, the module restores the checkpoint the task's first command took
+    (C(lxnicctl checkpoint rollback)), so the team is as it was before the task, and reports whether
+    that succeeded (C(rolled_back)).
 version_added: 1.0.0
 options:
   name:
@@ -81,18 +82,20 @@ commands:
   type: list
   elements: list
 rolled_back:
-  description: After a refused change, whether the member changes made before it were taken back.
-  returned: when a change was refused after member changes
+  description: After a refused change, whether the changes made before it were taken back.
+  returned: when a change was refused after other changes of the task
   type: bool
+undone:
+  description: The commands of the task that the rollback took back.
+  returned: when a change was refused after other changes of the task
+  type: list
+  elements: list
 '''
 
 from ansible.module_utils.basic import AnsibleModule
 from ansible_collections.lxniccfg.net.plugins.module_utils.lxnicctl import (
     Lxnicctl, LxnicctlError, adapter_by_number, assignments, entries_of, find_adapter, find_team, module_spec,
     nic_target, property_changes, reported_changes, settable_ids, team_target, value_text, values_of)
-
-# How to take back a member change.
-UNDO = {'add': 'remove', 'remove': 'add'}
 
 
 def resolve_members(listing, name, members):
@@ -198,20 +201,18 @@ def carry_out(module, ctl, commands, after):
 
 
 def rollback(module, ctl):
-    """Takes back the member changes carried out before a refused command,
-    newest first (the refused command itself changed nothing). Returns what
-    the failure reports about it."""
-    done = [c for c in ctl.changes if c[:2] in (['team', 'add'], ['team', 'remove'])]
-    if module.check_mode or not done:
+    """Takes back the commands carried out before a refused one (which
+    itself changed nothing) by restoring the checkpoint the first of them
+    took. Returns what the failure reports about it."""
+    if module.check_mode or not ctl.changes:
         return {}
-    undone = []
+    undone = list(ctl.changes)
+    if ctl.first_checkpoint is None:
+        return {'rolled_back': False, 'rollback_error': 'lxnicctl reported no checkpoint', 'undone': []}
     try:
-        for command in reversed(done):
-            undo = ['team', UNDO[command[1]]] + command[2:]
-            ctl.run(undo)
-            undone.append(undo)
+        ctl.json(['checkpoint', 'rollback', ctl.first_checkpoint])
     except LxnicctlError as error:
-        return {'rolled_back': False, 'rollback_error': error.info['message'], 'undone': undone}
+        return {'rolled_back': False, 'rollback_error': error.info['message'], 'undone': []}
     del ctl.changes[:]
     return {'rolled_back': True, 'undone': undone}
 

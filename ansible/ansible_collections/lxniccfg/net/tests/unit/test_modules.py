@@ -125,7 +125,7 @@ def test_member_changes_are_taken_back_when_the_settings_are_refused(run_module,
     result = run_module(lxniccfg_team.main, dict(options, name='Uplink', members=['eth5', 'eth3'],
                                                  properties={'ReceiveBuffers': '99999'}))
     assert result['failed'] and result['rolled_back'] and not result['changed']
-    assert result['undone'] == [['team', 'add', 'team:Uplink', 'nic:5'], ['team', 'remove', 'team:Uplink', 'nic:6']]
+    assert result['undone'] == [['team', 'add', 'team:Uplink', 'nic:6'], ['team', 'remove', 'team:Uplink', 'nic:5']]
     assert 'outside the range' in result['msg']
     assert [t['members'] for t in listing(state)['teams'] if t['name'] == 'Uplink'] == [[4, 5]]
     assert read(state) == before
