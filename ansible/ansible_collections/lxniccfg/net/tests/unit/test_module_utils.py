@@ -4,7 +4,7 @@ import json
 
 import pytest
 
-from ansible_collections.lxniccfg.net.plugins.module_utils.lxnicctl import failure_of, property_changes
+from ansible_collections.lxniccfg.net.plugins.module_utils.lxnicctl import Lxnicctl, failure_of, property_changes
 
 SAVE_FAILED = ('lxnicctl: writing team and VLAN properties, committing adapters failed: '
                'ApplyTeamPropertyChanges answered result 6 (NIC interface library: the server\'s state file '
@@ -88,3 +88,18 @@ def test_property_changes_reports_unknown_keys_and_refuses_unclear_values():
         property_changes(ENTRIES, {'JumboFrames': True})
     with pytest.raises(ValueError, match='twice'):
         property_changes(ENTRIES, {'JumboFrames': 'Disabled', 'jumbo frames': '9014 Bytes'})
+
+
+class _Module:
+    check_mode = False
+
+    def __init__(self, **params):
+        self.params = dict(dict(lxnicctl='/opt/bin/lxnicctl', state_file=None, definitions=None, backend=None,
+                                state_dir=None), **params)
+
+
+def test_common_options_become_lxnicctl_options():
+    ctl = Lxnicctl(_Module(state_file='/s.json', definitions='/d.xml', backend='linux', state_dir='/var/x'))
+    assert ctl.base == ['/opt/bin/lxnicctl', '--state', '/s.json', '--defs', '/d.xml', '--backend', 'linux',
+                        '--state-dir', '/var/x']
+    assert Lxnicctl(_Module()).base == ['/opt/bin/lxnicctl']
