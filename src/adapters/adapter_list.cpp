@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <new>
 #include <string_view>
+#include <unordered_map>
 
 #include "adapters/records.h"
 #include "changes/write_essentials.h"
@@ -30,13 +31,6 @@ void FreeVlanList(VlanEntry *vlan) {
         std::free(vlan);
         vlan = next;
     }
-}
-
-// Appends a VLAN at the tail of a parent's list.
-void AppendVlan(VlanEntry *&head, VlanEntry *vlan) {
-    VlanEntry **slot = &head;
-    while (*slot) slot = &(*slot)->next;
-    *slot = vlan;
 }
 
 // The lists being built; released unless handed out.
@@ -154,18 +148,21 @@ void BuildNicList(const NicIfAdapterElement *nics, uint32_t nicCount,
         for (uint32_t i = teamsTaken; i < teamCount; ++i) std::free(teams[i].teamText);
         throw;
     }
+    // Where the next VLAN of each parent goes (the first adapter, else the
+    // first team, with that handle), so that attaching every VLAN costs the
+    // same however many there are.
+    std::unordered_map<uint64_t, VlanEntry **> tails;
+    for (AdapterEntry *adapter = lists.adapters.head(); adapter; adapter = adapter->next)
+        tails.emplace(adapter->handle, &adapter->vlans);
+    for (TeamEntry *team = lists.teams.head(); team; team = team->next) tails.emplace(team->handle, &team->vlans);
     for (uint32_t i = 0; i < vlanCount; ++i) {
         const NicIfVlanElement &element = vlans[i];
-        VlanEntry **parentVlans = nullptr;
-        for (AdapterEntry *adapter = lists.adapters.head(); adapter && !parentVlans;
-             adapter = adapter->next)
-            if (adapter->handle == element.parentHandle) parentVlans = &adapter->vlans;
-        for (TeamEntry *team = lists.teams.head(); team && !parentVlans; team = team->next)
-            if (team->handle == element.parentHandle) parentVlans = &team->vlans;
-        if (!parentVlans) continue;  // a VLAN of nothing listed is dropped
+        auto tail = tails.find(element.parentHandle);
+        if (tail == tails.end()) continue;  // a VLAN of nothing listed is dropped
         VlanEntry *vlan = NewRecord<VlanEntry>();
         vlan->handle = element.handle;
-        AppendVlan(*parentVlans, vlan);
+        *tail->second = vlan;
+        tail->second = &vlan->next;
     }
     teamList = lists.teams.release();
     adapterList = lists.adapters.release();

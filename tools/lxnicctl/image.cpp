@@ -1,6 +1,7 @@
 #include "image.h"
 
 #include <algorithm>
+#include <unordered_map>
 
 #include "console.h"
 #include "edits.h"
@@ -122,18 +123,21 @@ void CompareProperties(const std::string &object, const ImageProperties &expecte
 
 void CompareVlans(const std::string &parent, const std::vector<ImageVlan> &expected,
                   const std::vector<ImageVlan> &actual, bool exact, std::vector<Difference> &out) {
+    std::unordered_map<std::string, const ImageVlan *> actualById, expectedById;
+    for (const ImageVlan &v : actual) actualById.emplace(VlanIdKey(v.id()), &v);
+    for (const ImageVlan &v : expected) expectedById.emplace(VlanIdKey(v.id()), &v);
     for (const ImageVlan &v : expected) {
         std::string label = "VLAN " + v.id() + " on " + parent;
-        const ImageVlan *now = FindVlan(actual, v.id());
-        if (now == nullptr) {
+        auto now = actualById.find(VlanIdKey(v.id()));
+        if (now == actualById.end()) {
             out.push_back({label, "missing", "", "", ""});
             continue;
         }
-        CompareProperties(label, v.properties, now->properties, exact, out);
+        CompareProperties(label, v.properties, now->second->properties, exact, out);
     }
     if (!exact) return;
     for (const ImageVlan &v : actual) {
-        if (FindVlan(expected, v.id()) == nullptr) out.push_back({"VLAN " + v.id() + " on " + parent, "extra", "", "", ""});
+        if (!expectedById.count(VlanIdKey(v.id()))) out.push_back({"VLAN " + v.id() + " on " + parent, "extra", "", "", ""});
     }
 }
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <map>
 #include <set>
+#include <unordered_map>
 #include <sstream>
 
 #include "console.h"
@@ -93,14 +94,20 @@ void RestoreVlans(Session &session, const Target &parent, VlanEntry *&vlans, con
                   bool parentIsNew, std::ostream &out, ApplySteps &steps) {
     std::set<VlanEntry *> kept;
     std::vector<std::pair<const ImageVlan *, VlanEntry *>> matches;
+    // The parent's VLANs by handle and by id, looked up once.
+    std::unordered_map<uint64_t, VlanEntry *> byHandle;
+    std::unordered_map<std::string, VlanEntry *> byId;
+    for (VlanEntry *v = parentIsNew ? nullptr : vlans; v != nullptr; v = v->next) {
+        if (v->isNew) continue;
+        byHandle.emplace(v->handle, v);
+        byId.emplace(VlanIdKey(VlanId(session, v, parent.label)), v);
+    }
     for (const ImageVlan &w : wanted) {
         VlanEntry *match = nullptr;
-        for (VlanEntry *v = parentIsNew ? nullptr : vlans; v != nullptr && match == nullptr; v = v->next) {
-            if (w.handle != 0 && v->handle == w.handle && !kept.count(v)) match = v;
-        }
-        for (VlanEntry *v = parentIsNew ? nullptr : vlans; v != nullptr && match == nullptr; v = v->next) {
-            if (!kept.count(v) && SameVlanId(VlanId(session, v, parent.label), w.id())) match = v;
-        }
+        auto handle = byHandle.find(w.handle);
+        if (w.handle != 0 && handle != byHandle.end() && !kept.count(handle->second)) match = handle->second;
+        auto id = byId.find(VlanIdKey(w.id()));
+        if (match == nullptr && id != byId.end() && !kept.count(id->second)) match = id->second;
         if (match != nullptr) kept.insert(match);
         matches.emplace_back(&w, match);
     }
@@ -114,6 +121,8 @@ void RestoreVlans(Session &session, const Target &parent, VlanEntry *&vlans, con
             Plan::Current().structure({.action = "remove VLAN", .object = target.label, .target = target});
         }
     }
+    VlanEntry **tail = &vlans;
+    while (*tail != nullptr) tail = &(*tail)->next;
     for (const auto &[w, match] : matches) {
         if (match != nullptr) {
             Target target = VlanTargetOf(session, parent, match);
@@ -122,7 +131,8 @@ void RestoreVlans(Session &session, const Target &parent, VlanEntry *&vlans, con
             continue;
         }
         VlanEntry *vlan = NewVlanRecord();
-        AppendRecord(vlans, vlan);
+        *tail = vlan;
+        tail = &vlan->next;
         Target target = parent;
         target.kind = TargetKind::Vlan;
         target.vlan = vlan;

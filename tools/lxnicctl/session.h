@@ -4,6 +4,8 @@
 #pragma once
 
 #include <deque>
+#include <memory>
+#include <unordered_map>
 #include <string>
 
 #include "lxniccfg.h"
@@ -63,10 +65,21 @@ public:
     // with the session.
     PanelEntry *&extraSlot();
 
+    // A table a command builds once for the session and keeps up to date
+    // (the VLAN ids of a parent, say), found by a key of the caller's choice;
+    // released with the session.
+    template <typename T>
+    T &memo(const void *key) {
+        std::shared_ptr<void> &slot = memos_[key];
+        if (!slot) slot = std::make_shared<T>();
+        return *static_cast<T *>(slot.get());
+    }
+
 private:
     void release();
 
     std::deque<PanelEntry *> extraLists_;
+    std::unordered_map<const void *, std::shared_ptr<void>> memos_;
     TeamEntry *teams_ = nullptr;
     AdapterEntry *adapters_ = nullptr;
     bool loaded_ = false;

@@ -1,5 +1,8 @@
 #include "value_kinds.h"
 
+#include <unordered_map>
+#include <unordered_set>
+
 #include <array>
 #include <cstdint>
 #include <vector>
@@ -140,16 +143,6 @@ std::string Pending(PanelEntry *list, const std::string &id, const std::string &
 
 std::string PendingTeamName(TeamEntry *team) { return Pending(team->controlsList, "TeamName", TeamName(team)); }
 
-// The VLANs of the same parent, other than the target's own.
-std::vector<VlanEntry *> SiblingVlans(const Target &target) {
-    std::vector<VlanEntry *> siblings;
-    VlanEntry *list = target.team != nullptr ? target.team->vlans : target.adapter->vlans;
-    for (VlanEntry *v = list; v != nullptr; v = v->next) {
-        if (v != target.vlan && !v->isDeleted) siblings.push_back(v);
-    }
-    return siblings;
-}
-
 std::string ParentLabel(const Target &target) {
     return target.team != nullptr ? "team \"" + TeamName(target.team) + "\"" : AdapterName(target.adapter);
 }
@@ -162,6 +155,57 @@ std::string PendingVlanText(Session &session, const Target &target, VlanEntry *v
         current = ShownValue(entry);
     }
     return Pending(vlan->identificationList, id, current);
+}
+
+// The VLAN ids and names a parent's VLANs will have, as look-up tables, so
+// that checking a script of thousands of VLANs does not compare each with
+// all the others. VLANs are only ever added at the end of a parent's list,
+// and a command marks the values of the VLAN it has just checked: the tables
+// take in the new VLANs and that one's values at each question.
+struct SiblingIndex {
+    std::unordered_map<std::string, std::unordered_set<VlanEntry *>> ids, names;
+    std::unordered_map<VlanEntry *, std::pair<std::string, std::string>> keys;  // what each is filed under
+    VlanEntry *last = nullptr;       // the last VLAN of the list taken in
+    VlanEntry *lastAsked = nullptr;  // the VLAN the previous question was about
+
+    void refile(Session &session, const Target &target, VlanEntry *v) {
+        auto known = keys.find(v);
+        if (known != keys.end()) {
+            ids[known->second.first].erase(v);
+            names[known->second.second].erase(v);
+            keys.erase(known);
+        }
+        if (v->isDeleted) return;
+        std::string id = VlanIdKey(PendingVlanText(session, target, v, "VlanId"));
+        std::string name = PendingVlanText(session, target, v, "VlanName");
+        ids[id].insert(v);
+        names[name].insert(v);
+        keys[v] = {id, name};
+    }
+
+    // Another VLAN of the parent filed under this key, or NULL.
+    static VlanEntry *Other(const std::unordered_map<std::string, std::unordered_set<VlanEntry *>> &table,
+                            const std::string &key, VlanEntry *self) {
+        auto it = table.find(key);
+        if (it == table.end()) return nullptr;
+        for (VlanEntry *v : it->second) {
+            if (v != self) return v;
+        }
+        return nullptr;
+    }
+};
+
+SiblingIndex &Siblings(Session &session, const Target &target) {
+    VlanEntry *&list = target.team != nullptr ? target.team->vlans : target.adapter->vlans;
+    SiblingIndex &index = session.memo<SiblingIndex>(&list);
+    for (VlanEntry *v = index.last != nullptr ? index.last->next : list; v != nullptr; v = v->next) {
+        index.refile(session, target, v);
+        index.last = v;
+    }
+    if (index.lastAsked != nullptr) index.refile(session, target, index.lastAsked);
+    if (target.vlan != nullptr) index.refile(session, target, target.vlan);
+    index.lastAsked = target.vlan;
+    return index;
 }
 
 void CheckName(Session &session, const std::string &value, const std::string &where, const char *what) {
@@ -254,11 +298,9 @@ std::string CheckKind(Session &session, const Target &target, const PanelEntry *
 
     case ValueKind::VlanName: {
         CheckName(session, value, where, "a VLAN name");
-        for (VlanEntry *v : SiblingVlans(target)) {
-            if (PendingVlanText(session, target, v, "VlanName") == value) {
-                throw Failure(ParentLabel(target) + " already has a VLAN named \"" + value + "\" (VLAN " +
-                              PendingVlanText(session, target, v, "VlanId") + ")");
-            }
+        if (VlanEntry *v = SiblingIndex::Other(Siblings(session, target).names, value, target.vlan)) {
+            throw Failure(ParentLabel(target) + " already has a VLAN named \"" + value + "\" (VLAN " +
+                          PendingVlanText(session, target, v, "VlanId") + ")");
         }
         return value;
     }
@@ -272,10 +314,8 @@ std::string CheckKind(Session &session, const Target &target, const PanelEntry *
         if (canonical.size() > 4 || std::stoi(canonical) < 1 || std::stoi(canonical) > 4094) {
             throw Failure("invalid value \"" + value + "\" for " + where + ": outside the range 1-4094");
         }
-        for (VlanEntry *v : SiblingVlans(target)) {
-            if (SameVlanId(PendingVlanText(session, target, v, "VlanId"), canonical)) {
-                throw Failure(ParentLabel(target) + " already has VLAN " + canonical);
-            }
+        if (SiblingIndex::Other(Siblings(session, target).ids, VlanIdKey(canonical), target.vlan) != nullptr) {
+            throw Failure(ParentLabel(target) + " already has VLAN " + canonical);
         }
         return canonical;
     }
