@@ -123,6 +123,28 @@ TEST_F(SafetyTest, ANewTeamStartsWithWhatItsMembersHoldAndRewritesNoMember) {
     EXPECT_EQ(adapterState(1004)["properties"]["3"], "9014");
 }
 
+TEST_F(SafetyTest, AScriptsNewTeamKeepsWhatItsMembersHoldAndShowsEveryMemberItRewrites) {
+    // The script's team carries one advanced value its members hold and one
+    // they do not: only the second is written, and the plan names both
+    // members it rewrites.
+    std::string script = dir.write("team.xml",
+        "<teamingconfig><nic/><nic/><nic/><nic/><nic/>"
+        "<team relnics='4 5'><property id='TeamName' value='Storage'/>"
+        "<property id='JumboFrames' value='9014 Bytes'/><property id='RSSEnabled' value='Disabled'/></team>"
+        "</teamingconfig>");
+    json plan = json::parse(ok({"--json", "load", script, "--dry-run"}));
+    std::set<std::string> rewritten;
+    for (const json &c : plan["changes"]) {
+        if (c["cause"] == "team") rewritten.insert(c["object"].get<std::string>() + " " + c["property"].get<std::string>());
+    }
+    EXPECT_EQ(rewritten, (std::set<std::string>{"eth3 RSSEnabled", "eth4 RSSEnabled"})) << plan.dump(2);
+    std::string out = ok({"load", script});
+    EXPECT_THAT(out, HasSubstr("eth3:\n  RSSEnabled: \"Enabled\" -> \"Disabled\" (set by team \"Storage\" on its members)"));
+    EXPECT_EQ(teamState("Storage")["properties"]["3"], "9014");
+    EXPECT_EQ(adapterState(1004)["properties"]["3"], "9014");
+    EXPECT_THAT(ok({"load", script}), HasSubstr("no changes"));
+}
+
 TEST_F(SafetyTest, AValueOutsideItsEnumerationIsResetInPlainSight) {
     ok({"set", "eth2", "FlowControl=Rx Enabled"});
     json doc = stateJson();

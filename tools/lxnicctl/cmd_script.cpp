@@ -100,8 +100,9 @@ std::string ValueOf(ScriptProperty *properties, const std::string &id) {
 }
 
 // The script's properties that the target has on a panel it can change;
-// the others are reported and left out. Team advanced settings of a team to
-// be created are left to its members, from which the team takes them.
+// the others are reported and left out. A team to be created starts with the
+// advanced settings its members hold, so the script's advanced values that
+// equal those are left to that.
 std::vector<Edit> Applicable(Session &session, const Target &target, const std::vector<Edit> &edits,
                              bool newTeam, std::ostream &out) {
     std::vector<Edit> applicable;
@@ -120,8 +121,10 @@ std::vector<Edit> Applicable(Session &session, const Target &target, const std::
                 << " has no such property)\n";
             console::Warning("the script sets " + edit.property + ", which " + target.label +
                           " does not have that can be set; it is left out");
-        } else if (newTeam && panelOf == "TeamAdvanced") {
-            out << "  skipped: " << edit.property << " (a new team takes its advanced settings from its members)\n";
+        } else if (newTeam && panelOf == "TeamAdvanced" && edit.value == StartingTeamValue(session, target, entry)) {
+            // The team starts with what its members hold; only a value that
+            // differs is set, and rewrites the members (shown in the plan).
+            continue;
         } else {
             applicable.push_back(edit);
         }

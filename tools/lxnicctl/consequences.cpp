@@ -119,23 +119,29 @@ void AddConsequences(Session &session, std::ostream &out) {
     sections.print(out);
 }
 
+std::string StartingTeamValue(Session &session, const Target &team, PanelEntry *teamEntry) {
+    if (teamEntry->id == nullptr) return {};
+    // The value every member holds; when they differ, the team's summary of
+    // them (its derived value), which its panel shows.
+    std::string common;
+    bool agree = true, any = false;
+    for (TeamMemberLink *m = team.team->members; m != nullptr; m = m->next) {
+        if (m->adapter == nullptr) continue;
+        PanelEntry *own = FindEntry(TargetOf(m->adapter).panel(session, "Advanced", true), Text(teamEntry->id));
+        if (own == nullptr || own->value == nullptr) continue;
+        if (any && Text(own->value) != common) agree = false;
+        common = Text(own->value);
+        any = true;
+    }
+    return any && agree ? common : Text(teamEntry->derivedValue);
+}
+
 void SeedNewTeamAdvanced(Session &session, const Target &team, std::ostream &out) {
     for (PanelEntry *e : Entries(team.panel(session, "TeamAdvanced", true))) {
         if (e->id == nullptr || e->changed == 1 || e->derivationBlocked == 1 || e->noMemberValue == 1 ||
             !IsWritable(e))
             continue;
-        // The value every member holds; when they differ, the team's
-        // summary of them (its derived value), which its panel shows.
-        std::string common;
-        bool agree = true, any = false;
-        for (TeamMemberLink *m = team.team->members; m != nullptr; m = m->next) {
-            PanelEntry *own = m->adapter != nullptr ? FindEntry(m->adapter->advancedList, Text(e->id)) : nullptr;
-            if (own == nullptr || own->value == nullptr) continue;
-            if (any && Text(own->value) != common) agree = false;
-            common = Text(own->value);
-            any = true;
-        }
-        std::string value = any && agree ? common : Text(e->derivedValue);
+        std::string value = StartingTeamValue(session, team, e);
         if (value.empty()) continue;
         PanelEntry *initial = CopyEntry(e);
         MarkChanged(initial, value);

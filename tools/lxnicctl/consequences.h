@@ -28,6 +28,11 @@ void AddConsequences(Session &session, std::ostream &out);
 // member for them). Values the command sets itself are left to it.
 void SeedNewTeamAdvanced(Session &session, const Target &team, std::ostream &out);
 
+// The advanced value a team to be created starts with: what every member
+// holds or, when they differ, the team's summary of them (empty when
+// nothing says).
+std::string StartingTeamValue(Session &session, const Target &team, PanelEntry *teamEntry);
+
 // The team of a member adapter that sets this property on all its members
 // (the property is one of the team's advanced settings), or NULL.
 TeamEntry *TeamSetting(Session &session, AdapterEntry *adapter, const std::string &propertyId);
