@@ -185,6 +185,31 @@ TEST_F(SafetyTest, LoadLeavesPlaceholdersAloneAndASavedConfigurationLoadsBackWit
     EXPECT_EQ(ctl({"verify", script}).exitCode, 1);
 }
 
+TEST_F(SafetyTest, DiffAndVerifyThatCannotCompareExitTwoNeverOne) {
+    // 1 means "the server differs"; a comparison that could not be made must
+    // not read as one.
+    ok({"checkpoint", "create"});
+    const std::string broken = dir.write("broken.xml", "<teamingconfig><nic><property");
+    const std::string tooMany = dir.write("many.xml", "<teamingconfig><nic/><nic/><nic/><nic/><nic/><nic/><nic/>"
+                                                      "<nic/><nic/></teamingconfig>");
+    const std::vector<std::vector<std::string>> cases = {
+        {"diff", dir.path() + "/missing.xml"}, {"diff", broken}, {"diff", tooMany},
+        {"verify", broken},                    {"verify", "99"},
+    };
+    for (const auto &arguments : cases) {
+        SCOPED_TRACE(arguments[0] + " " + arguments[1]);
+        CtlRun run = ctl(arguments);
+        EXPECT_EQ(run.exitCode, 2) << run.err;
+        EXPECT_THAT(run.err, HasSubstr("lxnicctl: "));
+        std::vector<std::string> withJson = arguments;
+        withJson.push_back("--json");
+        run = ctl(withJson);
+        EXPECT_EQ(run.exitCode, 2);
+        EXPECT_EQ(json::parse(run.out)["error"]["exitCode"], 2);
+    }
+    EXPECT_EQ(ctl({"set", "eth2", "FlowControl=Bogus"}).exitCode, 1) << "other commands still fail with 1";
+}
+
 TEST_F(SafetyTest, ADryRunRunsEveryCheckTheLoadRuns) {
     ok({"set", "eth2", "FlowControl=Rx Enabled"});
     // This server takes fewer VLAN ids than the definitions allow: only the

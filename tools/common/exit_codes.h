@@ -11,6 +11,10 @@ enum ExitCode : int {
     kExitOk = 0,
     kExitFailed = 1,
     kExitUsage = 2,
+    // lxnicctl diff and verify, as diff(1): 1 the server differs, 2 they
+    // could not compare (a script or checkpoint refused, a call failed).
+    kExitDiffers = 1,
+    kExitTrouble = 2,
 };
 
 struct ExitCodeRow {

@@ -6,6 +6,7 @@
 #include "checkpoints.h"
 #include "commands.h"
 #include "console.h"
+#include "exit_codes.h"
 #include "image.h"
 #include "library.h"
 #include "output.h"
@@ -142,6 +143,7 @@ void UndoCommand(const Options &options) {
 }
 
 void VerifyCommand(const Options &options, const std::string &against) {
+    console::SetFailureExitCode(lxtools::kExitTrouble);
     if (!IsCheckpointId(against)) {
         DiffCommand(options, against);
         return;
@@ -163,7 +165,7 @@ void VerifyCommand(const Options &options, const std::string &against) {
     }
     out << "the server differs from checkpoint " << against << ":\n";
     for (const Difference &d : differences) out << "  " << Printable(d.text()) << "\n";
-    console::SetExitCode(1);
+    console::SetExitCode(lxtools::kExitDiffers);
 }
 
 }  // namespace lxnicctl

@@ -11,6 +11,7 @@
 #include "plan.h"
 #include "commands.h"
 #include "console.h"
+#include "exit_codes.h"
 #include "edits.h"
 #include "file_problems.h"
 #include "library.h"
@@ -402,6 +403,7 @@ void LoadCommand(const Options &options, const std::string &file, bool dryRun) {
 }
 
 void DiffCommand(const Options &options, const std::string &file) {
+    console::SetFailureExitCode(lxtools::kExitTrouble);
     ScriptPointer config = ReadScript(file);
     Session session(options);
     std::ostringstream lines;
@@ -423,7 +425,7 @@ void DiffCommand(const Options &options, const std::string &file) {
         out << "only on the server (load keeps them):\n";
         for (const std::string &item : plan.onlyOnServer) out << "  " << Printable(item) << "\n";
     }
-    console::SetExitCode(1);
+    console::SetExitCode(lxtools::kExitDiffers);
 }
 
 }  // namespace lxnicctl

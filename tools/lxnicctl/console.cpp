@@ -79,10 +79,13 @@ void Change(std::ostream &out, const ValueChange &c, nlohmann::json &list) {
 
 namespace {
 int g_exitCode = 0;
+int g_failureExitCode = 1;
 }  // namespace
 
 void SetExitCode(int code) { g_exitCode = code; }
 int ExitCode() { return g_exitCode; }
+void SetFailureExitCode(int code) { g_failureExitCode = code; }
+int FailureExitCode() { return g_failureExitCode; }
 
 void Finish() {
     std::cout << std::flush;

@@ -79,6 +79,12 @@ void Finish();
 void SetExitCode(int code);
 int ExitCode();
 
+// The exit code of a failure: 1, or what the command sets (diff and verify
+// answer 2 when they cannot compare, as diff(1) does, so that a failure never
+// reads as "the server differs").
+void SetFailureExitCode(int code);
+int FailureExitCode();
+
 // Ends a failed command: the message on standard error and, under --json, the
 // error object on standard output. `call` empty: no library call failed.
 void Fail(int exitCode, const std::string &message, const std::string &call = "",

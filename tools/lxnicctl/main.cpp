@@ -34,7 +34,10 @@ const char *const kFooter =
     "team:NAME, vlan:PARENT/ID.\n"
     "\n"
     "--json prints one JSON object on standard output, also when the command fails:\n"
-    "{\"error\": {\"message\", \"call\", \"result\", \"meaning\", \"exitCode\"}}.\n";
+    "{\"error\": {\"message\", \"call\", \"result\", \"meaning\", \"exitCode\"}}.\n"
+    "\n"
+    "diff and verify exit as diff does: 0 in sync, 1 the server differs, 2 they could not\n"
+    "compare (the script or checkpoint refused, a library call failed).\n";
 
 std::size_t EditDistance(const std::string &a, const std::string &b) {
     std::vector<std::size_t> row(b.size() + 1);
@@ -208,15 +211,15 @@ int main(int argc, char **argv) {
         console::Fail(kExitUsage, e.what());
         return kExitUsage;
     } catch (const Failure &e) {
-        console::Fail(kExitFailed, e.what(), e.call(), e.hasResult(), e.result(),
+        console::Fail(console::FailureExitCode(), e.what(), e.call(), e.hasResult(), e.result(),
                       e.hasResult() ? ResultMeaning(e.call(), e.result()) : "");
-        return kExitFailed;
+        return console::FailureExitCode();
     } catch (const std::bad_alloc &) {
-        console::Fail(kExitFailed, "out of memory");
-        return kExitFailed;
+        console::Fail(console::FailureExitCode(), "out of memory");
+        return console::FailureExitCode();
     } catch (const std::exception &e) {
-        console::Fail(kExitFailed, std::string("internal error: ") + e.what());
-        return kExitFailed;
+        console::Fail(console::FailureExitCode(), std::string("internal error: ") + e.what());
+        return console::FailureExitCode();
     }
     console::Finish();
     return console::ExitCode();
