@@ -294,6 +294,28 @@ TEST_F(SafetyTest, EveryChangeTakesACheckpointThatUndoAndRollbackRestore) {
     EXPECT_EQ(ctl({"checkpoint", "show", kept}).exitCode, 1);
 }
 
+TEST_F(SafetyTest, ACommandThatFailedWithoutChangingAnythingLeavesUndoToTheChangeBefore) {
+    ok({"set", "eth2", "FlowControl=Rx Enabled"});
+    ok({"set", "eth2", "FlowControl=Tx Enabled"});
+    const std::string checkpoints = ok({"checkpoint", "list"});
+    // Nothing applied (a transaction dropped), and applied then rolled back
+    // (a library without transactions).
+    for (const std::string transactions : {"1", "0"}) {
+        SCOPED_TRACE("transactions " + transactions);
+        CtlRun failed = ctlWith({"LXNICIF_TRANSACTIONS=" + transactions, "LXNICIF_FAULT=fail:2"},
+                                {"load", dir.write("change.xml", "<teamingconfig><nic/><nic/><nic><property "
+                                                                 "id='FlowControl' value='Disabled'/></nic>"
+                                                                 "<nic><vlan><property id='VlanId' value='30'/>"
+                                                                 "</vlan></nic></teamingconfig>")});
+        EXPECT_EQ(failed.exitCode, 1);
+        EXPECT_THAT(failed.err, HasSubstr("is dropped (\"lxnicctl undo\" undoes the change before)"));
+        EXPECT_EQ(adapterState(1003)["properties"]["2"], "2");
+        EXPECT_EQ(ok({"checkpoint", "list"}), checkpoints);
+    }
+    EXPECT_THAT(ok({"undo"}), HasSubstr("FlowControl: \"Tx Enabled\" -> \"Rx Enabled\""));
+    EXPECT_EQ(adapterState(1003)["properties"]["2"], "1");
+}
+
 TEST_F(SafetyTest, AFailureOrAKillAtAnyCommitStepLeavesTheServerAsBeforeOrAsAfter) {
     ok({"set", "eth2", "FlowControl=Rx Enabled"});
     const std::string before = ReadFile(state);

@@ -283,6 +283,19 @@ void ChangeRun::apply(const ApplySteps &steps, std::ostream &out) {
             session_.reset();  // drops what the failed transaction holds
             std::string outcome = FailedChangeOutcome(options_, *before_, checkpoint_, out);
             RemoveJournal(*dir_);
+            // A command that left the server as it was has nothing to undo:
+            // its checkpoint goes, so that "undo" reaches the last command
+            // that changed something and the kept ones are not pushed out.
+            nlohmann::json &document = console::Document();
+            if (document.value("applied", nlohmann::json(true)) == false || document.value("rolledBack", false)) {
+                try {
+                    checkpoints.remove(checkpoint_);
+                    document.erase("checkpoint");
+                    outcome += "; checkpoint " + checkpoint_ + " is dropped (\"lxnicctl undo\" undoes the change before)";
+                } catch (const Failure &) {
+                    // Kept: undo then restores what the server holds now.
+                }
+            }
             if (e.hasResult()) throw Failure(std::string(e.what()) + "; " + outcome, e.call(), e.result());
             throw Failure(std::string(e.what()) + "; " + outcome);
         }
