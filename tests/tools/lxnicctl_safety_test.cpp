@@ -490,4 +490,57 @@ TEST_F(SafetyTest, AnUnconfirmedChangeIsRolledBackByAWatchdogThatOutlivesTheComm
     EXPECT_EQ(ctl({"confirm"}).exitCode, 1);
 }
 
+TEST_F(SafetyTest, AChangeWhoseWatchdogWasKilledIsNeverLeftUnconfirmedAndUnguarded) {
+    ok({"set", "eth2", "FlowControl=Rx Enabled"});
+    // Starts an unconfirmed change and kills its watchdog, as an out-of-memory
+    // killer or a restart would.
+    auto orphan = [&](int seconds, const std::string &value) {
+        json out = json::parse(ok({"--json", "--rollback-after", std::to_string(seconds), "set", "eth2",
+                                   "FlowControl=" + value}));
+        pid_t watchdog = out["rollbackAfter"]["watchdog"];
+        kill(watchdog, SIGKILL);
+        // Gone once the server's lock is free (a zombie may linger).
+        EXPECT_TRUE(WaitFor([&] {
+            int fd = open((stateDir + "/lock").c_str(), O_RDWR);
+            bool free = fd >= 0 && flock(fd, LOCK_EX | LOCK_NB) == 0;
+            if (fd >= 0) close(fd);
+            return free;
+        }));
+        return out["rollbackAfter"]["deadline"].get<std::string>();
+    };
+    auto flowControl = [&] { return adapterState(1003)["properties"]["2"].get<std::string>(); };
+
+    // Before its deadline another change is refused, as while the watchdog
+    // waited; confirm keeps the change.
+    orphan(600, "Tx Enabled");
+    CtlRun refused = ctl({"set", "eth2", "SpeedDuplex=100 Mbps Full Duplex"});
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_THAT(refused.err, HasSubstr("its rollback watchdog (process "));
+    EXPECT_THAT(refused.err, HasSubstr("\"lxnicctl confirm\" keeps the change, \"lxnicctl undo\" rolls it back"));
+    EXPECT_THAT(ok({"confirm"}), HasSubstr("confirmed"));
+    EXPECT_EQ(flowControl(), "2");
+    EXPECT_EQ(ctl({"confirm"}).exitCode, 1);
+
+    // Undo rolls it back at once.
+    orphan(600, "Disabled");
+    EXPECT_THAT(ok({"undo"}), HasSubstr("rolled back to checkpoint"));
+    EXPECT_EQ(flowControl(), "2");
+
+    // After its deadline the next changing command restores it first, and
+    // confirm comes too late.
+    orphan(1, "Disabled");
+    std::this_thread::sleep_for(std::chrono::milliseconds(2100));
+    CtlRun next = ctl({"set", "eth2", "SpeedDuplex=100 Mbps Full Duplex"});
+    EXPECT_EQ(next.exitCode, 0) << next.err;
+    EXPECT_THAT(next.err, HasSubstr("as the watchdog would have"));
+    EXPECT_EQ(flowControl(), "2");
+    orphan(1, "Disabled");
+    std::this_thread::sleep_for(std::chrono::milliseconds(2100));
+    CtlRun late = ctl({"confirm"});
+    EXPECT_EQ(late.exitCode, 1);
+    EXPECT_THAT(late.err, HasSubstr("too late"));
+    EXPECT_EQ(flowControl(), "2");
+    EXPECT_EQ(json::parse(ReadFile(stateDir + "/watchdog-result.json"))["outcome"], "rolled back");
+}
+
 }  // namespace

@@ -225,6 +225,7 @@ ChangeRun::ChangeRun(const Options &options) : options_(options) {
         dir_.emplace(options_);
         lock_ = std::make_unique<ServerLock>(*dir_, options_.waitSeconds, CommandLine());
         RecoverInterruptedChange(options_, *dir_, console::Text());
+        SettleOrphanedChange(options_, *dir_, console::Text());
         // The picture is read in a session of its own: a value the reading
         // resets (one outside its enumeration) is dropped with it.
         Session reading(options_);

@@ -111,6 +111,36 @@ std::optional<Pending> LivePending(const StateDir &dir) {
     return pending;
 }
 
+// Restores the checkpoint of a change waiting for confirmation and records
+// the outcome; the record of the pending change goes either way. Returns
+// what went wrong (empty: rolled back).
+std::string RestorePendingCheckpoint(const Options &options, const StateDir &dir, const Pending &pending,
+                                     std::ostream &out) {
+    std::string detail;
+    try {
+        Checkpoints checkpoints(dir);
+        CheckpointInfo info;
+        Image image = checkpoints.load(pending.checkpoint, info);
+        Plan::Scope scope("rollback");
+        std::vector<Difference> left = RestoreImage(options, image, out);
+        for (const Difference &d : left) detail += (detail.empty() ? "" : "; ") + d.text();
+    } catch (const Failure &e) {
+        detail = e.what();
+    }
+    WriteOutcome(dir, pending, detail.empty() ? "rolled back" : "rollback failed", detail);
+    std::error_code ignored;
+    std::filesystem::remove(dir.pendingFile(), ignored);
+    return detail;
+}
+
+// Under the server's lock a record of a pending change means its watchdog
+// ended without settling it (it was killed, or the machine restarted): the
+// watchdog holds the lock for as long as the record exists.
+std::string OrphanText(const Pending &pending) {
+    return "the change of \"" + pending.command + "\" was to be confirmed by " + pending.deadlineText +
+           ", and its rollback watchdog (process " + std::to_string(pending.pid) + ") has ended";
+}
+
 }  // namespace
 
 void StartRollbackWatchdog(const Options &options, const StateDir &dir, ServerLock &lock,
@@ -191,19 +221,7 @@ int RunWatchdog(int argc, char **argv) {
                   << (event == platform::WatchdogEvent::Deadline ? "not confirmed in time" : "asked to roll back now")
                   << ": restoring checkpoint " << pending.checkpoint << "\n"
                   << std::flush;
-        std::string detail;
-        try {
-            Checkpoints checkpoints(dir);
-            CheckpointInfo info;
-            Image image = checkpoints.load(pending.checkpoint, info);
-            Plan::Scope scope("rollback");
-            std::vector<Difference> left = RestoreImage(options, image, std::cout);
-            for (const Difference &d : left) detail += (detail.empty() ? "" : "; ") + d.text();
-        } catch (const Failure &e) {
-            detail = e.what();
-        }
-        WriteOutcome(dir, pending, detail.empty() ? "rolled back" : "rollback failed", detail);
-        std::filesystem::remove(dir.pendingFile());
+        std::string detail = RestorePendingCheckpoint(options, dir, pending, std::cout);
         std::cout << platform::LocalTimeText(std::time(nullptr)) << " "
                   << (detail.empty() ? "rolled back" : "the rollback failed: " + detail) << "\n"
                   << std::flush;
@@ -217,6 +235,33 @@ int RunWatchdog(int argc, char **argv) {
 void ConfirmCommand(const Options &options) {
     StateDir dir(options);
     std::optional<Pending> pending = ReadPending(dir);
+    if (pending && !LivePending(dir)) {
+        ServerLock lock(dir, options.waitSeconds, CommandLine());
+        if (std::optional<Pending> orphan = ReadPending(dir)) {
+            console::Document()["command"] = orphan->command;
+            console::Document()["checkpoint"] = orphan->checkpoint;
+            if (std::time(nullptr) <= orphan->deadline) {
+                // Confirmed in time: what the watchdog would have recorded.
+                WriteOutcome(dir, *orphan, "confirmed", "");
+                std::error_code ignored;
+                std::filesystem::remove(dir.pendingFile(), ignored);
+                console::Document()["confirmed"] = true;
+                console::Text() << "confirmed: the change of \"" << Printable(orphan->command)
+                                << "\" stays (its watchdog, process " << orphan->pid << ", had ended; "
+                                << "\"lxnicctl undo\" still restores checkpoint " << orphan->checkpoint << ")\n";
+                return;
+            }
+            // Too late: roll back as the watchdog would have at the deadline.
+            console::Text() << OrphanText(*orphan) << "; the deadline has passed: restoring checkpoint "
+                            << orphan->checkpoint << " now\n";
+            std::string detail = RestorePendingCheckpoint(options, dir, *orphan, console::Text());
+            throw Failure("too late: the change of \"" + orphan->command + "\" was to be confirmed by " +
+                          orphan->deadlineText + "; " +
+                          (detail.empty() ? "checkpoint " + orphan->checkpoint + " is restored"
+                                          : "restoring checkpoint " + orphan->checkpoint + " failed: " + detail));
+        }
+        pending.reset();
+    }
     if (!pending || !LivePending(dir)) {
         std::optional<Outcome> last = ReadOutcome(dir);
         std::string why = last ? " (" + OutcomeText(*last) + ")" : "";
@@ -234,6 +279,19 @@ void ConfirmCommand(const Options &options) {
 bool RollBackPendingChange(const Options &options, std::ostream &out) {
     StateDir dir(options);
     std::optional<Pending> pending = LivePending(dir);
+    if (!pending && ReadPending(dir)) {
+        // Its watchdog has ended: restore here, under the lock.
+        ServerLock lock(dir, options.waitSeconds, CommandLine());
+        std::optional<Pending> orphan = ReadPending(dir);
+        if (!orphan) return false;
+        out << OrphanText(*orphan) << ": restoring checkpoint " << orphan->checkpoint << " now\n";
+        std::string detail = RestorePendingCheckpoint(options, dir, *orphan, out);
+        console::Document()["checkpoint"] = orphan->checkpoint;
+        console::Document()["changed"] = true;
+        if (!detail.empty()) throw Failure("restoring checkpoint " + orphan->checkpoint + " failed: " + detail);
+        out << "rolled back to checkpoint " << orphan->checkpoint << "\n";
+        return true;
+    }
     if (!pending) return false;
     out << "the change of \"" << Printable(pending->command) << "\" waits for confirmation: its watchdog restores "
         << "checkpoint " << pending->checkpoint << " now\n";
@@ -243,6 +301,22 @@ bool RollBackPendingChange(const Options &options, std::ostream &out) {
     if (outcome.outcome != "rolled back") throw Failure(OutcomeText(outcome));
     out << "rolled back to checkpoint " << outcome.checkpoint << "\n";
     return true;
+}
+
+void SettleOrphanedChange(const Options &options, const StateDir &dir, std::ostream &out) {
+    std::optional<Pending> pending = ReadPending(dir);
+    if (!pending) return;
+    if (std::time(nullptr) <= pending->deadline) {
+        throw Failure(OrphanText(*pending) + ": \"lxnicctl confirm\" keeps the change, \"lxnicctl undo\" rolls it "
+                      "back; nothing else was changed");
+    }
+    console::Note(OrphanText(*pending) + "; the change was not confirmed: restoring checkpoint " +
+                  pending->checkpoint + " first, as the watchdog would have");
+    std::string detail = RestorePendingCheckpoint(options, dir, *pending, out);
+    if (!detail.empty()) {
+        throw Failure("restoring checkpoint " + pending->checkpoint + " of an unconfirmed change failed: " + detail +
+                      "; nothing else was changed");
+    }
 }
 
 }  // namespace lxnicctl

@@ -33,4 +33,11 @@ void ConfirmCommand(const Options &options);
 // checkpoint now and reports what it did; false when none waits.
 bool RollBackPendingChange(const Options &options, std::ostream &out);
 
+// For a changing command that holds the server's lock: a change still
+// waiting for confirmation whose watchdog has ended (killed, or the machine
+// restarted) is rolled back first when its deadline has passed, as the
+// watchdog would have done; before the deadline the command is refused, as
+// it would be while the watchdog waits ("confirm" and "undo" settle it).
+void SettleOrphanedChange(const Options &options, const StateDir &dir, std::ostream &out);
+
 }  // namespace lxnicctl
