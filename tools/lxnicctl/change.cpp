@@ -265,6 +265,13 @@ void ChangeRun::apply(const ApplySteps &steps, std::ostream &out) {
         return;
     }
 
+    // With --rollback-after nothing may end the command between the commit
+    // and the watchdog taking over: a hang-up there (the connection lost
+    // through the very change being made) would leave the change committed
+    // and unguarded. Interruptions wait until the watchdog has the lock.
+    std::optional<platform::DeferredInterruptions> untilGuarded;
+    if (options_.rollbackAfter > 0) untilGuarded.emplace();
+
     Checkpoints checkpoints(*dir_);
     CheckpointInfo checkpoint = checkpoints.save(*before_, CommandLine(), true);
     checkpoint_ = checkpoint.id;
@@ -311,16 +318,20 @@ void ChangeRun::apply(const ApplySteps &steps, std::ostream &out) {
     console::Document()["verified"] = left.empty();
     console::Document()["notTaken"] = DifferencesJson(left);
     checkpoints.prune();
-    if (!left.empty()) {
+    if (left.empty()) {
+        out << "read back: every value took\n";
+    } else {
         out << "read back: " << left.size() << " value(s) did not take:\n";
         for (const Difference &d : left) out << "  " << Printable(d.text()) << "\n";
+    }
+    // What was committed is guarded whether or not every value took.
+    if (options_.rollbackAfter > 0) {
+        StartRollbackWatchdog(options_, *dir_, *lock_, checkpoint_, options_.rollbackAfter, out);
+    }
+    if (!left.empty()) {
         throw Failure("the change was committed, but " + std::to_string(left.size()) +
                       " value(s) did not take: " + DifferencesText(left) + " (\"lxnicctl undo\" restores checkpoint " +
                       checkpoint_ + ")");
-    }
-    out << "read back: every value took\n";
-    if (options_.rollbackAfter > 0) {
-        StartRollbackWatchdog(options_, *dir_, *lock_, checkpoint_, options_.rollbackAfter, out);
     }
 }
 
