@@ -15,7 +15,7 @@ struct EnumItem {
 };
 
 struct Enumeration {
-    DualString id;  // the id of the property it serves
+    CompactText id;  // the id of the property it serves
     PtrList<EnumItem> items;
 };
 

@@ -73,8 +73,8 @@ private:
 // into the form it is kept in.
 class ParsedAttributes {
 public:
-    ParsedAttributes(xercesc::AttributeList &list, TextArena &arena)
-        : list_(list), arena_(arena), count_(static_cast<int>(list.getLength())) {}
+    ParsedAttributes(xercesc::AttributeList &list, TextPool &pool)
+        : list_(list), pool_(pool), count_(static_cast<int>(list.getLength())) {}
     int count() const { return count_; }
     bool nameIs(int i, std::string_view literal) const { return Spells(name(i), literal); }
     PropertyAttribute propertyAttribute(int i) const {
@@ -82,14 +82,14 @@ public:
         return PropertyAttributeNamed(std::u16string_view(n, wideLength(n)));
     }
     DualString text(int i) const { return DualString(value(i)); }
-    CompactText compactText(int i) const { return CompactText::fromWide(value(i), &arena_); }
+    CompactText compactText(int i) const { return CompactText::fromWide(value(i), pool_); }
 
 private:
     const char16_t *name(int i) const { return list_.getName(static_cast<XMLSize_t>(i)); }
     const char16_t *value(int i) const { return list_.getValue(static_cast<XMLSize_t>(i)); }
 
     xercesc::AttributeList &list_;
-    TextArena &arena_;
+    TextPool &pool_;
     int count_;
 };
 
@@ -145,9 +145,11 @@ private:
 // of an unknown name counts as one more element of the current kind.
 class DefinitionsBuilder::Walk {
 public:
-    explicit Walk(DefinitionsCatalog &catalog) : catalog_(catalog) {}
+    explicit Walk(DefinitionsCatalog &catalog) : catalog_(catalog), pool_(catalog.arena()) {}
 
-    TextArena &arena() { return catalog_.arena(); }
+    // Where the texts of the definitions go: the catalog's arena, each
+    // distinct text once.
+    TextPool &pool() { return pool_; }
 
     void element(XmlElement &&element) {
         if (enter(KindOf(element.name))) {
@@ -251,10 +253,10 @@ private:
             break;
         }
         case Kind::Panel:
-            if (panel_ && list.nameIs(i, "name")) panel_->name = list.text(i);
+            if (panel_ && list.nameIs(i, "name")) panel_->name = list.compactText(i);
             break;
         case Kind::Enumeration:
-            if (enumeration_ && list.nameIs(i, "id")) enumeration_->id = list.text(i);
+            if (enumeration_ && list.nameIs(i, "id")) enumeration_->id = list.compactText(i);
             break;
         case Kind::EnumItem:
             if (!item_) item_.emplace();
@@ -305,6 +307,7 @@ private:
     }
 
     DefinitionsCatalog &catalog_;
+    TextPool pool_;
     GrowingList<PanelItem> panelItems_;    // of the current panel
     Kind kind_ = Kind::None;
     std::unique_ptr<NicDefinition> definition_;
@@ -329,23 +332,22 @@ public:
             PanelItem item;
             // Panel items are nearly all named "panelitem": they share one text.
             const bool panelItem = Spells(name, "panelitem");
-            if (panelItem && panelItemName_.isNone()) panelItemName_ = CompactText::fromWide(name, &walk_.arena());
-            item.name = panelItem ? CompactText::alias(panelItemName_) : CompactText::fromWide(name, &walk_.arena());
+            if (panelItem && panelItemName_.isNone()) panelItemName_ = CompactText::fromWide(name, walk_.pool());
+            item.name = panelItem ? CompactText::alias(panelItemName_) : CompactText::fromWide(name, walk_.pool());
             const XMLSize_t count = attributes.getLength();
-            item.attributes.reserve(static_cast<int>(count));
             for (XMLSize_t i = 0; i < count; ++i)
-                item.attributes.append({DualString(attributes.getName(i)), DualString(attributes.getValue(i))});
+                item.addAttribute({DualString(attributes.getName(i)), DualString(attributes.getValue(i))});
             PanelItem *kept = walk_.addPanelItem(std::move(item));
             if (kept && panelItem) awaitingText_ = kept;
             return;
         }
-        ParsedAttributes list(attributes, walk_.arena());
+        ParsedAttributes list(attributes, walk_.pool());
         walk_.attributes(list);
     }
 
     void characters(const XMLCh *chars, XMLSize_t length) override {
         if (!awaitingText_) return;
-        awaitingText_->value = CompactText::fromWide(std::u16string_view(chars, length), &walk_.arena());
+        awaitingText_->value = CompactText::fromWide(std::u16string_view(chars, length), walk_.pool());
         awaitingText_ = nullptr;
     }
     void ignorableWhitespace(const XMLCh *, XMLSize_t) override {}

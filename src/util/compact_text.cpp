@@ -163,6 +163,17 @@ CompactText CompactText::fromAscii(const char16_t *wide, std::size_t size, TextA
     return text;
 }
 
+CompactText CompactText::shared(CompactText text, TextPool &pool) {
+    if (!text.isRecord() || text.hasExactWide()) return text;
+    const char *record = text.record();
+    const char *kept = pool.share(record, kHeader + (text.recordHeader() >> 1) + 1);
+    if (kept != record) {
+        const std::uint64_t w = reinterpret_cast<std::uintptr_t>(kept);
+        std::memcpy(text.bytes_, &w, sizeof w);
+    }
+    return text;
+}
+
 char *CompactText::makeRecord(std::size_t size, TextArena *arena) {
     char *record;
     std::uint64_t w;

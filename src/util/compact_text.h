@@ -17,6 +17,7 @@
 
 #include "util/dual_string.h"
 #include "util/text_arena.h"
+#include "util/text_pool.h"
 
 namespace lxniccfg {
 
@@ -47,6 +48,12 @@ public:
     static CompactText fromWide(const char16_t *wide, TextArena *arena = nullptr);
     // The same for a text of known length.
     static CompactText fromWide(std::u16string_view wide, TextArena *arena = nullptr);
+    // The same in the pool's arena, sharing the record of an equal text the
+    // pool made before.
+    static CompactText fromWide(const char16_t *wide, TextPool &pool) { return shared(fromWide(wide, &pool.arena()), pool); }
+    static CompactText fromWide(std::u16string_view wide, TextPool &pool) {
+        return shared(fromWide(wide, &pool.arena()), pool);
+    }
 
     // The same text, sharing its record when other does not own it (a text
     // in place or in an arena, which then serves both as long as it lives);
@@ -133,6 +140,9 @@ private:
     char *makeRecord(std::size_t size, TextArena *arena);
     static CompactText fromAscii(const char16_t *wide, std::size_t size, TextArena *arena);
     static CompactText fromOther(std::u16string_view wide, TextArena *arena);
+    // text, just made in the pool's arena, with the record of an equal text
+    // of the pool when there is one.
+    static CompactText shared(CompactText text, TextPool &pool);
 
     alignas(8) unsigned char bytes_[8];
 };

@@ -96,10 +96,10 @@ inline std::string DefinitionsDifference(const lxniccfg::DefinitionsCatalog &x,
                 const PanelItem &u = p->items[i], &v = q->items[i];
                 text(pa + "item name", u.name, v.name);
                 text(pa + "item value", u.value, v.value);
-                if (!count(pa + "item attributes", u.attributes.count(), v.attributes.count())) break;
-                for (int k = 0; k < u.attributes.count(); ++k) {
-                    text(pa + "item attribute name", u.attributes[k].name, v.attributes[k].name);
-                    text(pa + "item attribute value", u.attributes[k].value, v.attributes[k].value);
+                if (!count(pa + "item attributes", u.attributeCount(), v.attributeCount())) break;
+                for (int k = 0; k < u.attributeCount(); ++k) {
+                    text(pa + "item attribute name", (*u.attributes)[k].name, (*v.attributes)[k].name);
+                    text(pa + "item attribute value", (*u.attributes)[k].value, (*v.attributes)[k].value);
                 }
             }
         }

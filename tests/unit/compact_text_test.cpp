@@ -104,3 +104,42 @@ TEST(CompactText, NoneAndEmptyStayApartAndComparisonsAreExact) {
     EXPECT_FALSE(CompactText(DualString::fromUtf8("abcdefghijklmno")).equals("abcdefghijklmnop"));
     EXPECT_FALSE(CompactText(DualString::fromUtf8("abcdefghijklmnop")).equals("abcdefghijklmno"));
 }
+
+TEST(TextPool, EqualTextsShareOneRecordAndEveryTextReadsBackAsMade) {
+    lxniccfg::TextArena arena;
+    lxniccfg::TextPool pool(arena);
+    // Enough distinct texts to grow the pool's table several times, each
+    // made twice; among them texts in place, texts of equal length that
+    // differ in their last byte, texts that are prefixes of others, texts not
+    // ASCII, and a text with an unpaired surrogate (kept exactly, never shared).
+    std::vector<std::u16string> texts;
+    for (int i = 0; i < 5000; ++i) texts.push_back(u"Property" + std::u16string(static_cast<std::size_t>(i % 40), u'x') +
+                                                   lxniccfg::fromUtf8(std::to_string(i)));
+    texts.insert(texts.end(), {u"abc", u"abcdefg", u"abcdefh", u"abcdefgh", u"D\u00e9lai de r\u00e9ception",
+                               u"tampon \u00e9\u00e9", std::u16string(40, u'w') + u"\xDC00", u""});
+    std::vector<CompactText> first, second;
+    for (const auto &text : texts) first.push_back(CompactText::fromWide(std::u16string_view(text), pool));
+    for (const auto &text : texts) second.push_back(CompactText::fromWide(text.c_str(), pool));
+    for (std::size_t i = 0; i < texts.size(); ++i) {
+        const DualString expected(std::u16string_view(texts[i]));
+        ExpectSame(first[i], expected, "first of " + expected.narrowText());
+        ExpectSame(second[i], expected, "second of " + expected.narrowText());
+        if (first[i].narrowText().size() > 6 && first[i].narrowText().find("\xEF\xBF\xBD") == std::string::npos) {
+            EXPECT_EQ(first[i].narrow(), second[i].narrow()) << expected.narrowText() << " is kept once";
+        }
+    }
+    EXPECT_NE(first[texts.size() - 7].narrow(), first[texts.size() - 6].narrow());
+}
+
+TEST(TextPool, ATextSharedGivesItsRoomBack) {
+    lxniccfg::TextArena arena;
+    lxniccfg::TextPool pool(arena);
+    const CompactText a = CompactText::fromWide(u"Interrupt Moderation Rate", pool);
+    const CompactText again = CompactText::fromWide(u"Interrupt Moderation Rate", pool);
+    const CompactText b = CompactText::fromWide(u"Receive Buffers", pool);
+    EXPECT_EQ(again.narrow(), a.narrow());
+    // b's record follows a's: a 4-byte header, the text, its NUL, rounded to 4.
+    const std::size_t record = (4 + a.narrowText().size() + 1 + 3) & ~std::size_t{3};
+    EXPECT_EQ(b.narrow(), a.narrow() + record);
+    EXPECT_EQ(b.narrowText(), "Receive Buffers");
+}

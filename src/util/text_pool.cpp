@@ -1,0 +1,65 @@
+#include "util/text_pool.h"
+
+#include <cstring>
+
+namespace lxniccfg {
+
+std::size_t TextPool::recordSize(const char *record) {
+    std::uint32_t header;
+    std::memcpy(&header, record, sizeof header);
+    return 4 + (header >> 1) + 1;
+}
+
+// A hash of the header, the text and its NUL, eight bytes at a time.
+std::uint64_t TextPool::hashRecord(const char *record, std::size_t size) {
+    std::uint64_t h = 0x9E3779B97F4A7C15u;
+    std::size_t at = 0;
+    for (; at + 8 <= size; at += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, record + at, sizeof word);
+        h = (h ^ word) * 0xFF51AFD7ED558CCDu;
+        h ^= h >> 32;
+    }
+    std::uint64_t tail = 0;
+    for (std::size_t i = at; i < size; ++i) tail |= std::uint64_t{static_cast<unsigned char>(record[i])} << (8 * (i - at));
+    h = (h ^ tail) * 0xC4CEB9FE1A85EC53u;
+    return h ^ (h >> 29);
+}
+
+const char *TextPool::share(const char *record, std::size_t size) {
+    if (size > TextArena::kLargestShared) return record;  // in a block of its own
+    if ((count_ + 1) * 2 > slots_.size()) grow();
+    const std::size_t mask = slots_.size() - 1;
+    for (std::size_t i = hashRecord(record, size) & mask;; i = (i + 1) & mask) {
+        const std::uint32_t handle = slots_[i];
+        if (handle == 0) {
+            const std::uint32_t own = arena_.handleOfLatest(record);
+            if (own != 0) {
+                slots_[i] = own;
+                ++count_;
+            }
+            return record;
+        }
+        const char *kept = reinterpret_cast<const char *>(arena_.atHandle(handle));
+        // The headers first: they hold the lengths.
+        if (std::memcmp(kept, record, 4) == 0 && std::memcmp(kept + 4, record + 4, size - 4) == 0) {
+            arena_.giveBackLatest(record, size);
+            return kept;
+        }
+    }
+}
+
+void TextPool::grow() {
+    std::vector<std::uint32_t> old = std::move(slots_);
+    slots_.assign(old.empty() ? 1024 : old.size() * 2, 0);
+    const std::size_t mask = slots_.size() - 1;
+    for (const std::uint32_t handle : old) {
+        if (handle == 0) continue;
+        const char *kept = reinterpret_cast<const char *>(arena_.atHandle(handle));
+        std::size_t i = hashRecord(kept, recordSize(kept)) & mask;
+        while (slots_[i] != 0) i = (i + 1) & mask;
+        slots_[i] = handle;
+    }
+}
+
+}  // namespace lxniccfg
