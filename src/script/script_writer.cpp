@@ -475,9 +475,13 @@ uint32_t WriteScriptFile(const TeamEntry *teams, const AdapterEntry *adapters,
 
     // The Shift_JIS transcoder belongs to the XML library, which is kept
     // initialised while the document is composed (also before InitXml).
+    // ISO-8859-1 needs no transcoder: the library is left alone, which saves
+    // initialising and terminating it around every file written before InitXml.
     ScriptOutput document(kScriptCapacity);
-    {
+    if (options.charset == ScriptCharset::ShiftJis) {
         XmlLibrarySession session;
+        ComposeScript(teams, adapters, options, document);
+    } else {
         ComposeScript(teams, adapters, options, document);
     }
 
