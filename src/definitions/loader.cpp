@@ -182,10 +182,7 @@ public:
     void attributes(Attributes &list) {
         const int count = list.count();
         for (int i = 0; i < count; ++i) attribute(list, i);
-        if (kind_ == Kind::Property && property_) {
-            if (definition_) definition_->properties.append(std::move(*property_));
-            property_.reset();
-        }
+        property_ = nullptr;  // a property is complete with its start tag
     }
 
     void end() {
@@ -246,7 +243,7 @@ private:
             else if (list.nameIs(i, "derived")) definition_->base = catalog_.find(list.text(i));
             break;
         case Kind::Property: {
-            if (!property_) property_.emplace();
+            if (!property_) startProperty();
             const PropertyAttribute attribute = list.propertyAttribute(i);
             if (CompactText *text = property_->textField(attribute)) *text = list.compactText(i);
             else if (attribute != PropertyAttribute::Unknown) property_->setFlag(attribute, list.text(i));
@@ -283,6 +280,16 @@ private:
         }
     }
 
+    void startProperty() {
+        if (definition_) {
+            definition_->properties.append(PropertyDef());
+            property_ = &definition_->properties[definition_->properties.count() - 1];
+        } else {
+            dropped_ = PropertyDef();
+            property_ = &dropped_;
+        }
+    }
+
     void finishDefinition() {
         if (panel_) placePanel();
         panel_.reset();
@@ -316,7 +323,11 @@ private:
     std::optional<EnumItem> item_;
     std::optional<SourceProperty> source_;
     std::optional<LinkProperty> link_;
-    std::optional<PropertyDef> property_;
+    // The property of the start tag being read, made with its first
+    // attribute: in its place at the end of the definition's list, or, for a
+    // property before the first definition (which is dropped), in dropped_.
+    PropertyDef *property_ = nullptr;
+    PropertyDef dropped_;
 };
 
 // Builds the definitions while the parser reads the document, without an

@@ -10,24 +10,30 @@ std::size_t TextPool::recordSize(const char *record) {
     return 4 + (header >> 1) + 1;
 }
 
-// A hash of the header, the text and its NUL, eight bytes at a time.
+// A hash of the header, the text and its NUL, eight bytes at a time; the
+// last eight bytes are read whole, overlapping the word before them (a
+// shared record holds more than 6 bytes of text, so it has 12 bytes at least).
 std::uint64_t TextPool::hashRecord(const char *record, std::size_t size) {
+    auto word = [record](std::size_t at) {
+        std::uint64_t w;
+        std::memcpy(&w, record + at, sizeof w);
+        return w;
+    };
     std::uint64_t h = 0x9E3779B97F4A7C15u;
-    std::size_t at = 0;
-    for (; at + 8 <= size; at += 8) {
-        std::uint64_t word;
-        std::memcpy(&word, record + at, sizeof word);
-        h = (h ^ word) * 0xFF51AFD7ED558CCDu;
+    for (std::size_t at = 0; at + 8 < size; at += 8) {
+        h = (h ^ word(at)) * 0xFF51AFD7ED558CCDu;
         h ^= h >> 32;
     }
-    std::uint64_t tail = 0;
-    for (std::size_t i = at; i < size; ++i) tail |= std::uint64_t{static_cast<unsigned char>(record[i])} << (8 * (i - at));
-    h = (h ^ tail) * 0xC4CEB9FE1A85EC53u;
+    // The last word's high bytes (the text's last characters) reach the
+    // low bits, which choose the slot, only through the shifts.
+    h = (h ^ word(size - 8)) * 0xFF51AFD7ED558CCDu;
+    h ^= h >> 32;
+    h *= 0xC4CEB9FE1A85EC53u;
     return h ^ (h >> 29);
 }
 
 const char *TextPool::share(const char *record, std::size_t size) {
-    if (size > TextArena::kLargestShared) return record;  // in a block of its own
+    if (size > TextArena::kLargestShared || size < 12) return record;  // in a block of its own, or none
     if ((count_ + 1) * 2 > slots_.size()) grow();
     const std::size_t mask = slots_.size() - 1;
     for (std::size_t i = hashRecord(record, size) & mask;; i = (i + 1) & mask) {
@@ -42,7 +48,10 @@ const char *TextPool::share(const char *record, std::size_t size) {
         }
         const char *kept = reinterpret_cast<const char *>(arena_.atHandle(handle));
         // The headers first: they hold the lengths.
-        if (std::memcmp(kept, record, 4) == 0 && std::memcmp(kept + 4, record + 4, size - 4) == 0) {
+        std::uint32_t keptHeader, header;
+        std::memcpy(&keptHeader, kept, sizeof keptHeader);
+        std::memcpy(&header, record, sizeof header);
+        if (keptHeader == header && std::memcmp(kept + 4, record + 4, size - 4) == 0) {
             arena_.giveBackLatest(record, size);
             return kept;
         }
@@ -51,7 +60,7 @@ const char *TextPool::share(const char *record, std::size_t size) {
 
 void TextPool::grow() {
     std::vector<std::uint32_t> old = std::move(slots_);
-    slots_.assign(old.empty() ? 1024 : old.size() * 2, 0);
+    slots_.assign(old.empty() ? 4096 : old.size() * 2, 0);
     const std::size_t mask = slots_.size() - 1;
     for (const std::uint32_t handle : old) {
         if (handle == 0) continue;
