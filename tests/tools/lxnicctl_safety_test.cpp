@@ -543,7 +543,7 @@ TEST_F(SafetyTest, AChangeWhoseWatchdogWasKilledIsNeverLeftUnconfirmedAndUnguard
     EXPECT_EQ(json::parse(ReadFile(stateDir + "/watchdog-result.json"))["outcome"], "rolled back");
 }
 
-TEST_F(SafetyTest, AHangUpWhileARollbackAfterChangeCommitsNeverLeavesItUnguarded) {
+TEST_F(SafetyTest, AHangUpOrAKillWhileARollbackAfterChangeCommitsNeverLeavesItUnguarded) {
     ok({"set", "eth2", "FlowControl=Rx Enabled"});
     const std::string before = ReadFile(state);
     std::string vlans;
@@ -585,6 +585,23 @@ TEST_F(SafetyTest, AHangUpWhileARollbackAfterChangeCommitsNeverLeavesItUnguarded
         ASSERT_TRUE(WaitFor(lockFree));
         EXPECT_TRUE(unchanged());
     }
+
+    // Killed at every commit step, the moment after the commit included: past
+    // the deadline the next changing command finds the change unguarded and
+    // restores the state before it.
+    bool completed = false;
+    for (int step = 1; step <= 40 && !completed; ++step) {
+        SCOPED_TRACE("killed at commit step " + std::to_string(step));
+        dir.write("state.json", before);
+        CtlRun run = ctlWith({"LXNICIF_FAULT=abort:" + std::to_string(step)}, {"--rollback-after", "1", "load", script});
+        completed = run.exitCode == 0;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1100));
+        ASSERT_TRUE(WaitFor(lockFree));
+        CtlRun next = ctl({"set", "eth2", "FlowControl=Rx Enabled"});
+        EXPECT_EQ(next.exitCode, 0) << next.err;
+        EXPECT_TRUE(unchanged());
+    }
+    EXPECT_TRUE(completed);
 }
 
 }  // namespace

@@ -284,6 +284,7 @@ void ChangeRun::apply(const ApplySteps &steps, std::ostream &out) {
         platform::DeferredInterruptions hold;
         bool transaction = false;
         try {
+            if (options_.rollbackAfter > 0) RecordChangeBeingGuarded(*dir_, checkpoint_, options_.rollbackAfter);
             transaction = BeginTransaction();
             if (!transaction) WriteJournal(*dir_, checkpoint_);
             notice = RunSteps(*session_, steps, out, false, transaction);
@@ -291,6 +292,7 @@ void ChangeRun::apply(const ApplySteps &steps, std::ostream &out) {
             session_.reset();  // drops what the failed transaction holds
             std::string outcome = FailedChangeOutcome(options_, *before_, checkpoint_, out);
             RemoveJournal(*dir_);
+            if (options_.rollbackAfter > 0) ForgetChangeBeingGuarded(*dir_);
             // A command that left the server as it was has nothing to undo:
             // its checkpoint goes, so that "undo" reaches the last command
             // that changed something and the kept ones are not pushed out.

@@ -19,11 +19,14 @@ namespace lxnicctl {
 
 namespace {
 
-// The change waiting for confirmation, as its watchdog wrote it.
+// The change waiting for confirmation, as its watchdog wrote it (or, while
+// the change is committed and until the watchdog takes over, its command:
+// `committing`).
 struct Pending {
     int pid = 0;
     std::string checkpoint, command, deadlineText;
     std::time_t deadline = 0;
+    bool committing = false;
 };
 
 // What the last watchdog did.
@@ -54,6 +57,7 @@ std::optional<Pending> ReadPending(const StateDir &dir) {
     p.command = document->value("command", "");
     p.deadline = document->value("deadline", static_cast<std::time_t>(0));
     p.deadlineText = document->value("deadlineText", "");
+    p.committing = document->value("committing", false);
     return p;
 }
 
@@ -106,9 +110,20 @@ Outcome SignalWatchdog(const Options &options, const StateDir &dir, const Pendin
 // The change waiting for confirmation whose watchdog still holds the lock.
 std::optional<Pending> LivePending(const StateDir &dir) {
     std::optional<Pending> pending = ReadPending(dir);
-    if (!pending) return std::nullopt;
+    if (!pending || pending->committing) return std::nullopt;
     if (CurrentHolder(dir).pid != pending->pid) return std::nullopt;
     return pending;
+}
+
+// The record once no command is between its commit and its watchdog: waits
+// (up to `seconds`) while the command that wrote it is still at work.
+std::optional<Pending> SettledPending(const StateDir &dir, int seconds) {
+    for (int waited = 0;; waited += 50) {
+        std::optional<Pending> pending = ReadPending(dir);
+        if (!pending || !pending->committing || !platform::ProcessAlive(pending->pid) || waited >= seconds * 1000)
+            return pending;
+        platform::SleepMilliseconds(50);
+    }
 }
 
 // Restores the checkpoint of a change waiting for confirmation and records
@@ -152,8 +167,8 @@ void StartRollbackWatchdog(const Options &options, const StateDir &dir, ServerLo
                                           "--command",            CommandLine()};
     if (!options.definitions.empty()) arguments.insert(arguments.end(), {"--defs", options.definitions});
     if (!options.state.empty()) arguments.insert(arguments.end(), {"--state", options.state});
-    std::error_code ignored;
-    std::filesystem::remove(dir.pendingFile(), ignored);
+    // The record the command wrote before its commit stays until the
+    // watchdog replaces it with its own.
     std::string problem;
     int pid = platform::StartWatchdog(arguments, lock.descriptor(), dir.watchdogLog(), problem);
     // It says it is ready by writing the record of the pending change.
@@ -234,13 +249,13 @@ int RunWatchdog(int argc, char **argv) {
 
 void ConfirmCommand(const Options &options) {
     StateDir dir(options);
-    std::optional<Pending> pending = ReadPending(dir);
+    std::optional<Pending> pending = SettledPending(dir, options.waitSeconds);
     if (pending && !LivePending(dir)) {
         ServerLock lock(dir, options.waitSeconds, CommandLine());
         if (std::optional<Pending> orphan = ReadPending(dir)) {
             console::Document()["command"] = orphan->command;
             console::Document()["checkpoint"] = orphan->checkpoint;
-            if (std::time(nullptr) <= orphan->deadline) {
+            if (std::time(nullptr) < orphan->deadline) {
                 // Confirmed in time: what the watchdog would have recorded.
                 WriteOutcome(dir, *orphan, "confirmed", "");
                 std::error_code ignored;
@@ -278,7 +293,7 @@ void ConfirmCommand(const Options &options) {
 
 bool RollBackPendingChange(const Options &options, std::ostream &out) {
     StateDir dir(options);
-    std::optional<Pending> pending = LivePending(dir);
+    std::optional<Pending> pending = SettledPending(dir, options.waitSeconds) ? LivePending(dir) : std::nullopt;
     if (!pending && ReadPending(dir)) {
         // Its watchdog has ended: restore here, under the lock.
         ServerLock lock(dir, options.waitSeconds, CommandLine());
@@ -306,7 +321,25 @@ bool RollBackPendingChange(const Options &options, std::ostream &out) {
 void SettleOrphanedChange(const Options &options, const StateDir &dir, std::ostream &out) {
     std::optional<Pending> pending = ReadPending(dir);
     if (!pending) return;
-    if (std::time(nullptr) <= pending->deadline) {
+    {
+        // Ended before its commit took (or after the rollback): the server
+        // holds the checkpoint, and there is nothing to guard.
+        std::vector<Difference> changed;
+        try {
+            CheckpointInfo info;
+            Image image = Checkpoints(dir).load(pending->checkpoint, info);
+            Session session(options);
+            changed = Compare(image, ReadImage(session, false), true);
+        } catch (const Failure &) {
+            changed.resize(1);  // cannot tell: treated as changed
+        }
+        if (changed.empty()) {
+            std::error_code ignored;
+            std::filesystem::remove(dir.pendingFile(), ignored);
+            return;
+        }
+    }
+    if (std::time(nullptr) < pending->deadline) {
         throw Failure(OrphanText(*pending) + ": \"lxnicctl confirm\" keeps the change, \"lxnicctl undo\" rolls it "
                       "back; nothing else was changed");
     }
@@ -317,6 +350,20 @@ void SettleOrphanedChange(const Options &options, const StateDir &dir, std::ostr
         throw Failure("restoring checkpoint " + pending->checkpoint + " of an unconfirmed change failed: " + detail +
                       "; nothing else was changed");
     }
+}
+
+void RecordChangeBeingGuarded(const StateDir &dir, const std::string &checkpoint, int seconds) {
+    std::time_t deadline = std::time(nullptr) + seconds;
+    nlohmann::json record = {{"pid", platform::ProcessId()},  {"checkpoint", checkpoint},
+                             {"command", CommandLine()},      {"deadline", deadline},
+                             {"deadlineText", platform::LocalTimeText(deadline)}, {"committing", true}};
+    std::string problem = platform::ReplaceFile(dir.pendingFile(), record.dump(1) + "\n");
+    if (!problem.empty()) throw Failure("cannot record the change to be confirmed: " + problem);
+}
+
+void ForgetChangeBeingGuarded(const StateDir &dir) {
+    std::error_code ignored;
+    std::filesystem::remove(dir.pendingFile(), ignored);
 }
 
 }  // namespace lxnicctl

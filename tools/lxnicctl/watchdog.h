@@ -40,4 +40,11 @@ bool RollBackPendingChange(const Options &options, std::ostream &out);
 // it would be while the watchdog waits ("confirm" and "undo" settle it).
 void SettleOrphanedChange(const Options &options, const StateDir &dir, std::ostream &out);
 
+// Before the commit of a change with --rollback-after: the record of a
+// change waiting for confirmation, so that a command killed between its
+// commit and its watchdog leaves the change guarded (see above). The
+// watchdog replaces it; a command whose change failed removes it.
+void RecordChangeBeingGuarded(const StateDir &dir, const std::string &checkpoint, int seconds);
+void ForgetChangeBeingGuarded(const StateDir &dir);
+
 }  // namespace lxnicctl
