@@ -153,6 +153,13 @@ LX_STATIC_ASSERT(offsetof(PropertyRecord, size) == 16, "property record");
 /* 17 */ LXNICIF_API uint32_t NicIfTcpIpInstalled(uint32_t *installed);
 /* 25 */ LXNICIF_API uint32_t NicIfApplyConfigChanges(uint64_t handle, uint32_t flags);
 
+/* Not an ordinal of the contract: writes systemd-networkd files for the
+ * configuration the server holds into the folder (UTF-16 path), so that it
+ * comes back at boot. 0 done; 1 this library cannot (the simulated server);
+ * 4 a NULL or empty folder; 6 not permitted; 8 writing failed. Only the
+ * Linux library implements it; liblxnicif.so.1 answers 1 for the others. */
+LXNICIF_API uint32_t NicIfPersist(const lx_wchar *folder);
+
 #ifdef __cplusplus
 }
 #endif

@@ -7,6 +7,7 @@ packages=(
   libxerces-c-dev                           # XML parser
   libgtest-dev libgmock-dev                 # unit tests
   libcli11-dev                              # command-line parsing of the tools
+  libnl-3-dev libnl-route-3-dev libnl-genl-3-dev  # netlink of the Linux NIC interface library
   nlohmann-json3-dev                        # JSON of the simulated server's state
   valgrind                                  # memory checking of the test suite, instruction counts of the benchmarks
   clang libclang-rt-14-dev                  # libFuzzer targets and their runtime
@@ -15,6 +16,7 @@ packages=(
   pkgconf                                   # pkg-config, for the test of the installed pkg-config file
   dpkg-dev                                  # dpkg-shlibdeps, with which CPack finds the packages' dependencies
   python3-pytest                            # tests of the Ansible collection's modules
+  qemu-system-x86 busybox-static kmod cpio xz-utils python3  # the kernel test VM
 )
 # Installed without the packages they recommend: ansible-core alone runs the
 # collection (it would otherwise bring every community collection along).

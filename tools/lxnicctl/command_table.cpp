@@ -162,6 +162,13 @@ const std::vector<CommandRow> &Commands() {
         {"", "confirm", "Keep the change that --rollback-after would roll back",
          [](CLI::App &, Arguments &) {},
          [](const Options &o, const Arguments &) { ConfirmCommand(o); }},
+        {"", "persist", "Write systemd-networkd files for the teams, VLANs and adapter settings (--backend linux)",
+         [](CLI::App &c, Arguments &a) {
+             c.add_option("FOLDER", a.file, "Folder for the files (e.g. /etc/systemd/network)")
+                 ->required()
+                 ->check(NotEmpty());
+         },
+         [](const Options &o, const Arguments &a) { PersistCommand(o, a.file); }},
     };
     return rows;
 }

@@ -39,5 +39,6 @@ void CheckpointDeleteCommand(const Options &options, const std::string &id);
 void UndoCommand(const Options &options);
 void ConfirmCommand(const Options &options);
 void VerifyCommand(const Options &options, const std::string &against);
+void PersistCommand(const Options &options, const std::string &folder);
 
 }  // namespace lxnicctl

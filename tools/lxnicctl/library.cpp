@@ -1,12 +1,31 @@
 #include "library.h"
 
+#include <cstdlib>
+
 namespace lxnicctl {
 
 namespace {
 
+// The Linux library's codes; its messages on standard error say more.
+std::string LinuxMeaning(uint32_t code) {
+    switch (code) {
+    case 1: return "the interface or its driver has no such setting";
+    case 2: return "no such interface, or it has vanished";
+    case 3: return "the property cannot take this value, or the kernel or the driver refused it";
+    case 4: return "malformed request";
+    case 5: return "the change breaks a rule of the kernel (a name or VLAN id in use, an adapter in another team)";
+    case 6: return "not permitted: changing network interfaces needs root (CAP_NET_ADMIN)";
+    case 7: return "done; the interface goes down briefly for it";
+    case 8: return "the kernel failed in an unexpected way, or the library could not be loaded";
+    default: return "unexpected answer of the NIC interface library";
+    }
+}
+
 // Codes of the NIC interface library, which the configuration library passes
 // on unchanged (alone or as property number * 65536 + code).
 std::string InterfaceMeaning(uint32_t code) {
+    const char *backend = std::getenv("LXNICIF_BACKEND");
+    if (backend != nullptr && std::string(backend) == "linux") return LinuxMeaning(code);
     switch (code) {
     case 1: return "the object does not have this property";
     case 2: return "unknown adapter, team or VLAN";

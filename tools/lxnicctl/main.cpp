@@ -138,7 +138,8 @@ int main(int argc, char **argv) {
     Options options;
     OutputOptions output;
     app.add_option("--defs", options.definitions,
-                   "Definitions file (default: the shipped lxnicdefs.xml beside the program)")
+                   "Definitions file (default: the shipped lxnicdefs.xml, lxnicdefs-linux.xml with --backend "
+                   "linux, beside the program)")
         ->type_name("FILE")
         ->check(NotEmpty());
     app.add_option("--state", options.state, "State file of the simulated server (sets LXNICIF_STATE)")
@@ -160,6 +161,11 @@ int main(int argc, char **argv) {
         ->check(CLI::Range(1, 86400));
     app.add_flag("--dry-run", options.dryRun,
                  "Changing commands: show the plan and run every check, change nothing");
+    app.add_option("--backend", options.backend,
+                   "NIC interface library: sim (the simulated server, default) or linux (this machine's "
+                   "interfaces; sets LXNICIF_BACKEND)")
+        ->type_name("sim|linux")
+        ->check(CLI::IsMember({"sim", "linux"}));
     app.add_flag("--json", output.json, "One JSON object on standard output, errors included");
     app.add_flag("-q,--quiet", output.quiet, "Nothing on standard output from changing commands; errors still shown");
     app.add_flag("-b,--brief", output.brief, "One line per object, no tree characters and no header");
@@ -202,6 +208,7 @@ int main(int argc, char **argv) {
         return kExitUsage;
     }
     console::Configure(output);
+    ChooseBackend(options);
 
     try {
         for (auto &[sub, row] : commands) {

@@ -17,13 +17,20 @@ namespace lxnicctl {
 
 namespace fs = std::filesystem;
 
+void ChooseBackend(const Options &options) {
+    if (!options.backend.empty()) setenv("LXNICIF_BACKEND", options.backend.c_str(), 1);
+}
+
 std::string DefaultDefinitionsPath() {
+    const char *backend = std::getenv("LXNICIF_BACKEND");
+    const std::string file =
+        backend != nullptr && std::string(backend) == "linux" ? "lxnicdefs-linux.xml" : "lxnicdefs.xml";
     std::error_code error;
     fs::path program = fs::read_symlink("/proc/self/exe", error);
     if (error) return {};
     fs::path dir = program.parent_path();
     for (const fs::path &candidate :
-         {dir / "lxnicdefs.xml", dir / ".." / "share" / "lxniccfg" / "lxnicdefs.xml"}) {
+         {dir / file, dir / ".." / "share" / "lxniccfg" / file}) {
         if (fs::is_regular_file(candidate, error)) return candidate.lexically_normal().string();
     }
     return {};
@@ -47,6 +54,7 @@ Session::Session(const Options &options) {
     // The simulated server reads LXNICIF_STATE when a function first needs
     // the state, so it must be set before the first library call.
     if (!options.state.empty()) setenv("LXNICIF_STATE", options.state.c_str(), 1);
+    ChooseBackend(options);
     // The script writer takes the front end's version from LXNICUI_VERSION;
     // lxnicctl is the front end here. A value set by the user wins.
     setenv("LXNICUI_VERSION", LXNICCTL_VERSION, 0);

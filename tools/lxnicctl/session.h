@@ -23,10 +23,17 @@ struct Options {
     int waitSeconds = 60;
     int rollbackAfter = 0;
     bool dryRun = false;
+    std::string backend;      // empty: LXNICIF_BACKEND as set, else the simulated server
 };
 
-// The shipped definitions file: beside the built program, or in
-// ../share/lxniccfg/ of the installed one. Empty when neither exists.
+// Makes the NIC interface library use the chosen backend (LXNICIF_BACKEND);
+// must run before the first library call.
+void ChooseBackend(const Options &options);
+
+// The shipped definitions file of the backend in use (lxnicdefs.xml for the
+// simulated server, lxnicdefs-linux.xml for Linux): beside the built
+// program, or in ../share/lxniccfg/ of the installed one. Empty when
+// neither exists.
 std::string DefaultDefinitionsPath();
 
 // The simulated server's state file as the server will find it: --state,

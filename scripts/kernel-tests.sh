@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# Runs the tests labelled "kernel" inside a QEMU VM with Debian's own kernel
+# (bonding, 802.1Q and emulated NICs), never on this machine's network.
+# The VM boots twice: the first runs every kernel test (the host pulls a
+# cable when a test asks, through QMP) and saves a script; the second, a
+# fresh server, loads that script and checks it gives the same teams and
+# VLANs. The kernel and the initramfs are kept in build-vm/cache.
+# Usage: scripts/kernel-tests.sh [BUILD_DIR]   (default: build, already built)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build=$(realpath "${1:-build}")
+cache=build-vm/cache
+./scripts/vm/prepare.sh "$cache"
+out=$(realpath -m build-vm/run)
+rm -rf "$out"
+mkdir -p "$out/sync"
+
+vm() {
+  local label=$1 title=$2
+  printf '#!/bin/sh\nexport LXNIC_VM=1 LXNIC_VM_SYNC=%s\ncd %s && exec ctest -L %s --output-on-failure --timeout 300\n' \
+    "$out/sync" "$build" "'^$label\$'" > "$out/run.sh"
+  echo "-- VM: $title"
+  python3 scripts/vm/qmp-link.py "$out/qmp" "$out/sync" &
+  local qmp=$! status=0
+  ./scripts/vm/run.sh "$cache" "$out" "$build" || status=$?
+  kill "$qmp" 2>/dev/null || true
+  wait "$qmp" 2>/dev/null || true
+  [ -f "$out/guest.log" ] && cat "$out/guest.log"
+  return "$status"
+}
+
+vm kernel "the kernel tests"
+vm kernel-load "loading the saved script into a fresh server"
