@@ -4,7 +4,6 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <set>
 #include <sstream>
 
 #include "properties.h"
@@ -12,31 +11,6 @@
 namespace lxniclinux {
 
 namespace {
-
-// The bonding modes (kernel numbers) a bond option applies to; the kernel
-// refuses the option in the others, and would then refuse the whole bond
-// at boot. Options not listed apply to every mode.
-struct ModeRule {
-    uint32_t property;
-    std::set<uint32_t> modes;
-};
-const ModeRule kModeRules[] = {
-    {102, {2, 4, 5}},        // transmit hash policy: balance-xor, 802.3ad, balance-tlb
-    {103, {4}},              // LACP rate
-    {104, {4}},              // aggregator selection
-    {105, {1, 5, 6}},        // primary member
-    {107, {1, 5, 6}},        // primary reselection
-    {108, {1}},              // fail-over MAC policy
-    {112, {0, 1, 2, 3}},     // ARP monitoring
-    {113, {0, 1, 2, 3}},
-};
-
-bool AppliesToMode(uint32_t property, uint32_t mode) {
-    for (const ModeRule &r : kModeRules) {
-        if (r.property == property) return r.modes.count(mode) != 0;
-    }
-    return true;
-}
 
 std::string YesNo(const std::string &raw) { return raw == "1" ? "yes" : "no"; }
 
@@ -116,7 +90,7 @@ std::string NetDevFile(const PersistedLink &p, const std::vector<PersistedLink> 
                 netdev << row.key << "=" << Format(row, raw) << "\n";
             }
         } else if ((row.persist == Persist::Bond && p.kind == kTeam) || (row.persist == Persist::Vlan && p.kind == kVlan)) {
-            if (p.kind == kTeam && !AppliesToMode(row.number, mode)) continue;
+            if (p.kind == kTeam && !AppliesToBondMode(row.number, mode)) continue;
             if (row.conversion == Conversion::IpList && raw.empty()) continue;
             if ((row.number == 112) && raw == "0") continue;
             section << row.key << "=" << Format(row, raw) << "\n";
@@ -134,7 +108,7 @@ std::string NetworkFile(const PersistedLink &p, const std::vector<PersistedLink>
     if (bond) {
         network << "Bond=" << bond->link.name << "\n";
         uint32_t mode = static_cast<uint32_t>(std::atoi(Value(*bond, 101).c_str()));
-        if (Value(*bond, 105) == p.link.name && AppliesToMode(105, mode)) network << "PrimarySlave=yes\n";
+        if (Value(*bond, 105) == p.link.name && AppliesToBondMode(105, mode)) network << "PrimarySlave=yes\n";
     }
     for (const PersistedLink &v : links) {
         if (v.kind == kVlan && v.link.parent == p.link.index) network << "VLAN=" << v.link.name << "\n";

@@ -113,6 +113,24 @@ const PropertyRow kRows[] = {
 };
 // clang-format on
 
+// The bonding modes a bond option applies to, as the kernel checks them;
+// options not listed apply to every mode.
+struct ModeRule {
+    uint32_t property;
+    std::array<uint32_t, 7> modes;
+    std::size_t count;
+};
+constexpr ModeRule kModeRules[] = {
+    {102, {2, 4, 5}, 3},     // transmit hash policy: balance-xor, 802.3ad, balance-tlb
+    {103, {4}, 1},           // LACP rate: 802.3ad
+    {104, {4}, 1},           // aggregator selection: 802.3ad
+    {105, {1, 5, 6}, 3},     // primary member: active-backup, balance-tlb, balance-alb
+    {107, {1, 5, 6}, 3},     // primary reselection
+    {108, {1}, 1},           // fail-over MAC policy: active-backup
+    {112, {0, 1, 2, 3}, 4},  // ARP monitoring: not with 802.3ad, tlb or alb
+    {113, {0, 1, 2, 3}, 4},
+};
+
 constexpr const char *kDrivers[] = {"e1000", "e1000e", "virtio_net", "veth"};
 
 bool ParseNumber(const std::string &text, uint32_t &out) {
@@ -280,6 +298,17 @@ std::string FormatRaw(const PropertyRow &row, const KernelValue &v) {
     case C::Text: return v.text;
     }
     return {};
+}
+
+bool AppliesToBondMode(uint32_t property, uint32_t mode) {
+    for (const ModeRule &r : kModeRules) {
+        if (r.property != property) continue;
+        for (std::size_t i = 0; i < r.count; ++i) {
+            if (r.modes[i] == mode) return true;
+        }
+        return false;
+    }
+    return true;
 }
 
 std::string NetworkdValue(const PropertyRow &row, const std::string &raw) {

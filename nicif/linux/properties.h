@@ -110,6 +110,10 @@ std::optional<KernelValue> ParseRaw(const PropertyRow &row, const std::string &r
 // The kernel's value to raw text.
 std::string FormatRaw(const PropertyRow &row, const KernelValue &value);
 
+// Whether a bond option applies in a bonding mode (the kernel's number): the
+// kernel refuses the others ("mode dependency failed").
+bool AppliesToBondMode(uint32_t property, uint32_t mode);
+
 // The networkd spelling of an enumerated raw value, or empty.
 std::string NetworkdValue(const PropertyRow &row, const std::string &raw);
 

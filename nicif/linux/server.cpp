@@ -138,8 +138,10 @@ KernelError Recreate(Netlink &nl, const Link &l, std::map<std::string, int> &ind
         e = CreateVlan(nl, l.name, parent, l.vlanId, l.vlanProtocol ? l.vlanProtocol : 0x8100, l.mtu);
     } else {
         std::vector<BondValue> options;
+        uint32_t mode = l.bond.count(IFLA_BOND_MODE) ? l.bond.at(IFLA_BOND_MODE) : 0;
         for (const PropertyRow &row : PropertyTable()) {
             if (row.source != Source::Bond || (row.rules & (kReadOnly | kAfterMembers))) continue;
+            if (!AppliesToBondMode(row.number, mode)) continue;
             KernelValue v;
             std::string why;
             if (ReadValue(nl, l, row, v, why) != 0) continue;
@@ -399,8 +401,8 @@ uint32_t Server::stage(Change change) {
 
 uint32_t Server::write(Handle h, unsigned object, uint32_t property, const std::string &raw) {
     const PropertyRow *row = FindRow(property, object);
-    if (!row) return Refuse(kPropertyError, "a " + std::string(KindName(object)) + " has no property number " +
-                                                std::to_string(property));
+    if (!row) return Refuse(kPropertyError, std::string(object == kAdapter ? "an " : "a ") + KindName(object) +
+                                                " has no property number " + std::to_string(property));
     if (row->rules & kReadOnly) return Refuse(kPropertyError, std::string("the ") + row->name + " is read-only");
     std::string problem;
     auto value = ParseRaw(*row, raw, problem);
@@ -685,10 +687,17 @@ uint32_t Server::buildPlan(const std::vector<Change> &changes, Plan &plan) {
         t.name = name;
         m.objects[c.owner] = t;
         std::vector<BondValue> options;
-        bool monitored = false;
+        bool monitored = false, moded = false;
+        const Setting *modeSetting = Find(settings, 101);
+        uint32_t mode = modeSetting ? modeSetting->value.number : 1;
         for (const PropertyRow &row : PropertyTable()) {
             const Setting *s = Find(settings, row.number);
             if (!s || row.source != Source::Bond || (row.rules & kAfterMembers) || !(row.objects & kTeam)) continue;
+            // An option of another mode at the kernel's default (a whole
+            // script's settings, say) is left out: the kernel would refuse
+            // the bond for it. Any other value goes, and the kernel says why
+            // it does not fit.
+            if (!AppliesToBondMode(row.number, mode) && s->value.number == 0 && s->value.list.empty()) continue;
             BondValue o;
             o.attribute = row.field;
             o.width = row.conversion == Conversion::IpList ? BondValue::IpList
@@ -698,13 +707,17 @@ uint32_t Server::buildPlan(const std::vector<Change> &changes, Plan &plan) {
             o.ips = s->value.list;
             options.push_back(o);
             monitored = monitored || ((row.field == IFLA_BOND_MIIMON || row.field == IFLA_BOND_ARP_INTERVAL));
+            moded = moded || row.field == IFLA_BOND_MODE;
         }
+        // A new bond is an active-backup one unless told otherwise (the
+        // definitions' default), not the kernel's round robin.
+        if (!moded) options.insert(options.begin(), BondValue{IFLA_BOND_MODE, BondValue::U8, 1, {}});
         // Without link monitoring a bond never notices a member's link going
         // down; a new bond checks its members' links every 100 ms unless told
         // otherwise.
         if (!monitored) options.push_back({IFLA_BOND_MIIMON, BondValue::U32, 100, {}});
         Handle h = c.owner;
-        plan.steps.push_back({name + ": creating the team", kConflict,
+        plan.steps.push_back({name + ": creating the team", kPropertyError,
                               [h, name, options](Exec &ex, std::vector<Undo> &undo) {
                                   if (KernelError e = CreateBond(ex.nl, name, options)) return e;
                                   KernelError e;
@@ -842,7 +855,7 @@ uint32_t Server::buildPlan(const std::vector<Change> &changes, Plan &plan) {
         v.vlanId = vid;
         m.objects[c.owner] = v;
         Handle h = c.owner, parent = c.other;
-        plan.steps.push_back({name + ": creating VLAN " + std::to_string(vid) + " on " + p->name, kConflict,
+        plan.steps.push_back({name + ": creating VLAN " + std::to_string(vid) + " on " + p->name, kPropertyError,
                               [h, parent, name, vid, protocol, mtu](Exec &ex, std::vector<Undo> &undo) {
                                   if (KernelError e = CreateVlan(ex.nl, name, ex.index(parent), vid, protocol, mtu)) return e;
                                   KernelError e;

@@ -10,6 +10,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
@@ -43,7 +44,7 @@ bool Exists(const std::string &path) {
 }
 
 // Runs a command, returns its exit code and output.
-int Run(const std::string &command, std::string *output = nullptr) {
+int Shell(const std::string &command, std::string *output = nullptr) {
     std::string line = command + " 2>&1";
     FILE *pipe = popen(line.c_str(), "r");
     if (!pipe) return -1;
@@ -54,6 +55,28 @@ int Run(const std::string &command, std::string *output = nullptr) {
     std::cout << "$ " << command << "\n" << text;
     if (output) *output = text;
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// The teams with their members and the VLANs with their parents, ids and
+// names, one sorted line each.
+std::string Summary() {
+    Inventory inv = Enumerate();
+    std::vector<std::string> lines;
+    for (const Listed &t : inv.teams) {
+        std::string line = "team " + t.name + ":";
+        for (const Listed &a : inv.adapters) {
+            if (a.team == t.handle) line += " " + a.name;
+        }
+        lines.push_back(line + " mode " + GetTeam(t.handle, 101) + " miimon " + GetTeam(t.handle, 109));
+    }
+    for (const auto &[vlan, parent] : inv.vlans) {
+        lines.push_back("vlan " + GetVlan(vlan, 200) + " on " + GetVlan(vlan, 210) + " named " + GetVlan(vlan, 201) +
+                        " " + GetVlan(vlan, 202));
+    }
+    std::sort(lines.begin(), lines.end());
+    std::string text;
+    for (const std::string &l : lines) text += l + "\n";
+    return text;
 }
 
 std::string Lxnicctl() { return std::string(LXNICCTL_PATH) + " --backend linux"; }
@@ -82,7 +105,9 @@ protected:
         active = true;
         setenv("LXNICIF_BACKEND", "linux", 1);
         inv = Enumerate();
-        for (const char *name : {"eth0", "eth1", "eth2", "eth3"}) ASSERT_NE(inv.adapter(name), 0u) << name;
+        for (const char *name : {"eth0", "eth1", "eth2", "eth3"}) {
+            ASSERT_NE(inv.adapter(name), 0u) << name;
+        }
     }
     void TearDown() override {
         // Each case leaves the VM as it found it: no bonds, no VLANs.
@@ -191,7 +216,7 @@ TEST_F(KernelTest, BondsAreCreatedChangedAndDissolved) {
     EXPECT_EQ(NicIfRemoveTeamMember(eth0, 0, bond), 0u);
     EXPECT_EQ(NicIfRemoveTeamMember(eth1, 0, bond), 0u);
     ASSERT_EQ(NicIfApplyConfigChanges(0, 0), 0u);
-    EXPECT_EQ(GetAdapter(eth0, 53).substr(0, 2), "up") << "a member that leaves comes up again" << GetAdapter(eth0, 53);
+    EXPECT_NE(GetAdapter(eth0, 53), "down") << "a member that leaves comes up again";
     EXPECT_EQ(SetTeam(bond, 101, "4"), 7u) << "the bond goes down briefly";
     EXPECT_EQ(SetTeam(bond, 102, "1"), 0u);
     EXPECT_EQ(SetTeam(bond, 103, "1"), 7u);
@@ -240,14 +265,14 @@ TEST_F(KernelTest, AStepTheKernelRefusesPutsTheWholeCommitBack) {
     uint64_t vlan = createVlan(eth2, false, "30");
     ASSERT_NE(vlan, 0u);
     // The LACP rate exists only in 802.3ad: the kernel refuses it for an
-    // active-backup bond, after the bond was created.
+    // active-backup bond, after the MTU was changed.
     EXPECT_EQ(SetTeam(team, 103, "1"), 0u);
     EXPECT_EQ(NicIfApplyConfigChanges(0, 0), 3u);
     Inventory now = Enumerate();
     EXPECT_TRUE(now.teams.empty());
     EXPECT_TRUE(now.vlans.empty());
     EXPECT_EQ(GetAdapter(eth2, 3), "1500");
-    EXPECT_EQ(GetAdapter(eth3, 53).substr(0, 2), "up");
+    EXPECT_NE(GetAdapter(eth3, 53), "down");
 }
 
 TEST_F(KernelTest, WithoutPrivilegesNothingChanges) {
@@ -295,36 +320,36 @@ TEST_F(KernelTest, AnActiveBackupBondFailsOverWhenACableIsPulled) {
 // that the next VM loads (LoadedIntoAFreshServer).
 TEST_F(KernelTest, LxnicctlConfiguresTeamsAndVlansAndSavesThem) {
     std::string out;
-    ASSERT_EQ(Run(Lxnicctl() + " list", &out), 0);
+    ASSERT_EQ(Shell(Lxnicctl() + " list", &out), 0);
     EXPECT_NE(out.find("eth3"), std::string::npos);
-    ASSERT_EQ(Run(Lxnicctl() + " show eth2", &out), 0);
+    ASSERT_EQ(Shell(Lxnicctl() + " show eth2", &out), 0);
     EXPECT_NE(out.find("SpeedDuplex"), std::string::npos);
-    EXPECT_EQ(Run(Lxnicctl() + " set eth2 MTU=9000 TcpSegmentationOffload=Disabled"), 0);
+    EXPECT_EQ(Shell(Lxnicctl() + " set eth2 MTU=9000 TcpSegmentationOffload=Disabled"), 0);
     EXPECT_EQ(GetAdapter(inv.adapter("eth2"), 3), "9000");
-    EXPECT_EQ(Run(Lxnicctl() + " team create bond0 --members 1,2 'OpMode=Active Backup' MiiMon=200"), 0);
-    EXPECT_EQ(Run(Lxnicctl() + " vlan add bond0 --id 10"), 0);
-    EXPECT_EQ(Run(Lxnicctl() + " vlan add eth3 --id 20 --name storage"), 0);
-    EXPECT_EQ(Run(Lxnicctl() + " vlan add eth3 --id 20", &out), 1) << "the id is taken";
-    EXPECT_EQ(Run(Lxnicctl() + " set bond0 'OpMode=Broadcast'", &out), 1);
+    EXPECT_EQ(Shell(Lxnicctl() + " team create bond0 --members 1,2 'OpMode=Active Backup' MiiMon=200"), 0);
+    EXPECT_EQ(Shell(Lxnicctl() + " vlan add bond0 --id 10"), 0);
+    EXPECT_EQ(Shell(Lxnicctl() + " vlan add eth3 --id 20 --name storage"), 0);
+    EXPECT_EQ(Shell(Lxnicctl() + " vlan add eth3 --id 20", &out), 1) << "the id is taken";
+    EXPECT_EQ(Shell(Lxnicctl() + " set bond0 'OpMode=Broadcast'", &out), 1);
     EXPECT_NE(out.find("no members"), std::string::npos) << out;
-    EXPECT_EQ(Run(Lxnicctl() + " show bond0", &out), 0);
+    EXPECT_EQ(Shell(Lxnicctl() + " show bond0", &out), 0);
     EXPECT_NE(out.find("Active Backup"), std::string::npos);
     EXPECT_NE(out.find("200"), std::string::npos);
     Inventory now = Enumerate();
     EXPECT_EQ(now.teams.size(), 1u);
     EXPECT_EQ(now.vlans.size(), 2u);
     if (!Sync().empty()) {
-        ASSERT_EQ(Run(Lxnicctl() + " save " + Sync() + "/config.xml"), 0);
-        ASSERT_EQ(Run(Lxnicctl() + " list > " + Sync() + "/list-saved.txt"), 0);
-        ASSERT_EQ(Run(Lxnicctl() + " persist " + Sync() + "/networkd", &out), 0);
+        ASSERT_EQ(Shell(Lxnicctl() + " save " + Sync() + "/config.xml"), 0);
+        std::ofstream(Sync() + "/summary-saved.txt") << Summary();
+        ASSERT_EQ(Shell(Lxnicctl() + " persist " + Sync() + "/networkd", &out), 0);
         std::ifstream netdev(Sync() + "/networkd/60-lxnic-bond0.netdev");
         std::stringstream text;
         text << netdev.rdbuf();
         EXPECT_NE(text.str().find("Mode=active-backup"), std::string::npos) << text.str();
         EXPECT_NE(text.str().find("MIIMonitorSec=200ms"), std::string::npos) << text.str();
     }
-    EXPECT_EQ(Run(Lxnicctl() + " team dissolve bond0"), 0);
-    Run(Lxnicctl() + " set eth2 MTU=1500 TcpSegmentationOffload=Enabled");
+    EXPECT_EQ(Shell(Lxnicctl() + " team dissolve bond0"), 0);
+    Shell(Lxnicctl() + " set eth2 MTU=1500 TcpSegmentationOffload=Enabled");
 }
 
 // Runs in the second VM: the script the first one saved recreates its teams
@@ -336,13 +361,13 @@ TEST(KernelLoad, LoadedIntoAFreshServer) {
     setenv("LXNICIF_BACKEND", "linux", 1);
     ASSERT_TRUE(Enumerate().teams.empty());
     std::string out;
-    ASSERT_EQ(Run(Lxnicctl() + " load " + sync + "/config.xml", &out), 0);
-    std::string listed;
-    ASSERT_EQ(Run(Lxnicctl() + " list", &listed), 0);
-    std::ifstream saved(sync + "/list-saved.txt");
+    ASSERT_EQ(Shell(Lxnicctl() + " load " + sync + "/config.xml", &out), 0);
+    ASSERT_EQ(Shell(Lxnicctl() + " list", &out), 0);
+    std::ifstream saved(sync + "/summary-saved.txt");
     std::stringstream text;
     text << saved.rdbuf();
-    EXPECT_EQ(listed, text.str());
+    EXPECT_EQ(Summary(), text.str());
+    EXPECT_NE(text.str().find("team bond0: eth0 eth1 mode 1 miimon 200"), std::string::npos) << text.str();
     Inventory now = Enumerate();
     EXPECT_EQ(now.teams.size(), 1u);
     EXPECT_EQ(now.vlans.size(), 2u);

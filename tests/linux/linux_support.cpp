@@ -117,7 +117,7 @@ void AddVethPair(const std::string &a, const std::string &b) {
         rtnl_link *link = nullptr;
         ASSERT_EQ(rtnl_link_get_kernel(sock, 0, name.c_str(), &link), 0);
         rtnl_link *change = rtnl_link_alloc();
-        rtnl_link_set_flags(change, IFF_UP);
+        rtnl_link_set_flags(change, static_cast<unsigned>(rtnl_link_str2flags("up")));
         ASSERT_EQ(rtnl_link_change(sock, link, change, 0), 0);
         rtnl_link_put(change);
         rtnl_link_put(link);

@@ -73,8 +73,12 @@ TEST(PropertyConversion, RawValuesParseAndFormatBack) {
         std::string problem;
         auto value = ParseRaw(*row, c.raw, problem);
         EXPECT_EQ(value.has_value(), c.valid) << problem;
-        if (value) EXPECT_EQ(FormatRaw(*row, *value), c.formatted.empty() ? c.raw : c.formatted);
-        if (!value) EXPECT_FALSE(problem.empty());
+        if (value) {
+            EXPECT_EQ(FormatRaw(*row, *value), c.formatted.empty() ? c.raw : c.formatted);
+        }
+        if (!value) {
+            EXPECT_FALSE(problem.empty());
+        }
     }
 }
 
@@ -97,12 +101,18 @@ TEST(PropertyTable, RowsAreWellFormed) {
     for (const PropertyRow &row : PropertyTable()) {
         SCOPED_TRACE(row.number);
         for (unsigned kind : {kAdapter, kTeam, kVlan}) {
-            if (row.objects & kind) EXPECT_TRUE(seen.insert({row.number, kind}).second) << "number given twice";
+            if (row.objects & kind) {
+                EXPECT_TRUE(seen.insert({row.number, kind}).second) << "number given twice";
+            }
         }
         EXPECT_EQ(row.conversion == Conversion::Enum, !row.values.empty());
         EXPECT_EQ(row.source == Source::Features, !row.features.empty());
-        if (row.persist != Persist::None && row.persist != Persist::Special) EXPECT_STRNE(row.key, "");
-        if (row.conversion == Conversion::Text) EXPECT_TRUE(row.rules & kReadOnly);
+        if (row.persist != Persist::None && row.persist != Persist::Special) {
+            EXPECT_STRNE(row.key, "");
+        }
+        if (row.conversion == Conversion::Text) {
+            EXPECT_TRUE(row.rules & kReadOnly);
+        }
     }
     // The mode is applied before every other bond option of a commit.
     EXPECT_EQ(PropertyTable()[1].number, 101u);
@@ -130,7 +140,9 @@ TEST(LinuxDefinitions, AgreeWithThePropertyTable) {
     for (std::sregex_iterator it(xml.begin(), xml.end(), nicRe), end; it != end; ++it) types.insert((*it)[1]);
     EXPECT_TRUE(types.count(kGenericAdapterType));
     EXPECT_TRUE(types.count("TEAM"));
-    for (const char *driver : DriversWithDefinitions()) EXPECT_TRUE(types.count(driver)) << driver;
+    for (const char *driver : DriversWithDefinitions()) {
+        EXPECT_TRUE(types.count(driver)) << driver;
+    }
 
     // Walk the file nic by nic: properties with their linkid and whether
     // they are enumerated, and the enumerations' raw values.

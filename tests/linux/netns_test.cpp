@@ -100,7 +100,9 @@ TEST_F(NetnsTest, BadInputIsRefusedAndChangesNothing) {
             {50, "02:00:00:00:00:01", 3},  // read-only
             {777, "1", 3},                 // no such property
         };
-        for (const auto &c : cases) EXPECT_EQ(SetAdapter(h, c.property, c.value), c.code) << c.property << " " << c.value;
+        for (const auto &c : cases) {
+            EXPECT_EQ(SetAdapter(h, c.property, c.value), c.code) << c.property << " " << c.value;
+        }
         EXPECT_EQ(SetTeam(h, 101, "1"), 2u) << "an adapter is no team";
         EXPECT_EQ(SetAdapter(987654, 3, "1400"), 2u) << "no such interface";
         EXPECT_EQ(NicIfSetAdapterProperty(h, 3, nullptr, 4), 4u);

@@ -102,7 +102,7 @@ TEST(NetworkdFiles, DescribeBondsVlansAndAdapterSettings) {
         EXPECT_TRUE(Has(link, line)) << line << " in\n" << link;
     }
     // The permanent address needs no MACAddress= line.
-    EXPECT_EQ(link.find("MACAddress="), std::string::npos);
+    EXPECT_EQ(link.find("\nMACAddress="), std::string::npos);
 }
 
 TEST(NetworkdFiles, KeepTheOptionsOfTheBondsMode) {

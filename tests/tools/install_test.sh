@@ -16,6 +16,12 @@ cd /
 unset LD_LIBRARY_PATH
 check=$("$prefix/bin/lxnicdefs" check "$prefix/share/lxniccfg/lxnicdefs.xml")
 grep -q "checksum: matches" <<<"$check"
+check=$("$prefix/bin/lxnicdefs" check "$prefix/share/lxniccfg/lxnicdefs-linux.xml")
+grep -q "checksum: matches" <<<"$check"
+# The NIC interface library loads its backends from its own folder.
+for f in liblxnicif.so.1 liblxnicif-sim.so.1 liblxnicif-linux.so.1; do
+  ls "$prefix"/lib*/"$f" >/dev/null
+done
 listing=$("$prefix/bin/lxnicctl" --state "$prefix/state.json" list)
 grep -q "TEAM" <<<"$listing"
 for f in include/lxniccfg.h include/lxnicif.h share/bash-completion/completions/lxnicctl \
