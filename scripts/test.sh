@@ -2,9 +2,8 @@
 # Sets everything up, builds, and runs the whole test suite plainly, the
 # Ansible collection's tests against the plain build, the suite under
 # AddressSanitizer + UndefinedBehaviorSanitizer, under ThreadSanitizer and
-# under valgrind memcheck, then the tests that need a real kernel with
-# bonding and 802.1Q inside a QEMU VM, then runs each fuzzing target briefly
-# on its seed corpus. The Debian packages of the plain build are built, checked and
+# under valgrind memcheck, then runs each fuzzing target briefly on its seed
+# corpus. The Debian packages of the plain build are built, checked and
 # unpacked into a throw-away root (nothing is installed on the machine). Every stage has a heading; the first stage that fails ends the run
 # with a non-zero exit, and the time of every stage is listed at the end.
 set -euo pipefail
@@ -96,7 +95,6 @@ stage "Ansible collection: modules, and a playbook on 20 simulated servers" coll
 stage "AddressSanitizer + UndefinedBehaviorSanitizer build" asan
 stage "ThreadSanitizer build" tsan
 stage "valgrind memcheck of the plain build" memcheck
-stage "kernel tests in a VM (bonding, VLANs, ethtool)" ./scripts/kernel-tests.sh build
 stage "fuzzing, ${fuzz_seconds}s per target" fuzz
 
 echo
