@@ -17,7 +17,7 @@ mkdir -p "$out/sync"
 
 vm() {
   local label=$1 title=$2
-  printf '#!/bin/sh\nexport LXNIC_VM=1 LXNIC_VM_SYNC=%s\ncd %s && exec ctest -L %s --no-tests=error --output-on-failure --timeout 300\n' \
+  printf '#!/bin/sh\nexport LXNIC_VM=1 LXNICIF_TRACE=1 LXNIC_VM_SYNC=%s\ncd %s && exec ctest -L %s --no-tests=error --output-on-failure --timeout 300\n' \
     "$out/sync" "$build" "'^$label\$'" > "$out/run.sh"
   echo "-- VM: $title"
   python3 scripts/vm/qmp-link.py "$out/qmp" "$out/sync" &

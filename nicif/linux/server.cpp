@@ -892,7 +892,11 @@ uint32_t Server::commit(bool dryRun) {
     std::map<Handle, int> created = created_;
     Exec ex{nl(), created};
     std::vector<Undo> journal;
+    // LXNICIF_TRACE=1 says each step before it runs.
+    const char *trace = std::getenv("LXNICIF_TRACE");
+    const bool tracing = trace != nullptr && std::string(trace) == "1";
     for (const Step &step : plan.steps) {
+        if (tracing) Report("commit step: " + step.what);
         KernelError e = step.run(ex, journal);
         if (!e) continue;
         Report(step.what + " failed: " + Explain(e));
