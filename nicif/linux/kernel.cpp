@@ -153,10 +153,15 @@ const KernelError kNoMemory{-ENOMEM, "no memory for a netlink message"};
 
 std::vector<Link> ReadLinks(Netlink &nl, KernelError &error) {
     std::vector<Link> links;
-    Message msg = LinkMessage(nl, RTM_GETLINK, NLM_F_DUMP, 0);
-    error = nl.route(std::move(msg), [&](nlmsghdr *hdr) {
-        if (auto link = ParseLink(hdr)) links.push_back(std::move(*link));
-    });
+    // A dump that an interface change interrupted is read again.
+    for (int attempt = 0; attempt < 5; ++attempt) {
+        links.clear();
+        Message msg = LinkMessage(nl, RTM_GETLINK, 0, 0);
+        error = nl.routeDump(std::move(msg), [&](nlmsghdr *hdr) {
+            if (auto link = ParseLink(hdr)) links.push_back(std::move(*link));
+        });
+        if (error.error != -EAGAIN) break;
+    }
     return links;
 }
 

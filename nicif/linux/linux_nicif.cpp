@@ -26,7 +26,12 @@
 // order the kernel's rules need; when the kernel refuses a step, what the
 // commit had changed is put back and the staged changes are dropped.
 // NicIfApplyPass1 and NicIfApplyConfigChanges with bit 0 only check.
-// NicIfClose drops what is staged. NicIfSetObjectFlags does nothing.
+// NicIfApplyConfigChanges with bit 1 opens a transaction: from then on the
+// passes, and NicIfApplyConfigChanges with a handle, commit nothing (they
+// answer 0 for a known handle), until NicIfApplyConfigChanges(0, 0) commits
+// everything staged at once (or NicIfApplyConfigChanges(0, 1) checks it);
+// any other bit answers 4. NicIfClose drops what is staged and ends a
+// transaction. NicIfSetObjectFlags does nothing.
 #include <cstdlib>
 #include <cstring>
 #include <exception>
@@ -172,12 +177,12 @@ uint32_t NicIfSetObjectFlags(uint64_t, uint32_t, uint32_t) { return kOk; }
 
 uint32_t NicIfApplyPass1(uint64_t handle) {
     if (handle == 0) return kUnknownHandle;
-    return Serve([&](Server &s) { return s.commit(true); });
+    return Serve([&](Server &s) { return s.commitPass(handle, true); });
 }
 
 uint32_t NicIfApplyPass2(uint64_t handle) {
     if (handle == 0) return kUnknownHandle;
-    return Serve([&](Server &s) { return s.commit(false); });
+    return Serve([&](Server &s) { return s.commitPass(handle, false); });
 }
 
 uint32_t NicIfClose(uint8_t) {
@@ -201,8 +206,8 @@ uint32_t NicIfTcpIpInstalled(uint32_t *installed) {
     return kOk;
 }
 
-uint32_t NicIfApplyConfigChanges(uint64_t /*handle*/, uint32_t flags) {
-    return Serve([&](Server &s) { return s.commit((flags & 1u) != 0); });
+uint32_t NicIfApplyConfigChanges(uint64_t handle, uint32_t flags) {
+    return Serve([&](Server &s) { return s.applyConfigChanges(handle, flags); });
 }
 
 uint32_t NicIfPersist(const lx_wchar *folder) {

@@ -1,7 +1,9 @@
 // The connection to the kernel: one rtnetlink socket and one generic netlink
-// socket (for ethtool), both built with libnl-3. Every request asks for an
-// acknowledgement with the kernel's extended text (NETLINK_EXT_ACK), so a
-// refusal comes back with the kernel's own reason.
+// socket (for ethtool), both built with libnl-3. Every request that is not a
+// dump asks for an acknowledgement with the kernel's extended text
+// (NETLINK_EXT_ACK), so a refusal comes back with the kernel's own reason,
+// and every wait for an answer is bounded: a kernel that does not answer in
+// time gives an error, never a hang.
 #pragma once
 
 #include <cstdint>
@@ -46,17 +48,26 @@ public:
     // Null (and error set) when the kernel has no ethtool netlink family.
     Message ethtoolMessage(uint8_t cmd, int flags, KernelError &error);
 
-    // Sends a request and waits for its end: the acknowledgement, the error,
-    // or the end of a dump. Data messages go to handler.
+    // Sends a request and waits for its acknowledgement or its error. Data
+    // messages of the reply go to handler.
     KernelError route(Message msg, const ReplyHandler &handler = {});
     KernelError ethtool(Message msg, const ReplyHandler &handler = {});
+    // Sends a dump request (NLM_F_DUMP is added) and waits for its end.
+    KernelError routeDump(Message msg, const ReplyHandler &handler);
+
+    // How long one wait for the kernel's next answer may take.
+    static constexpr int kAnswerTimeoutMs = 20000;
+    // For tests: a shorter bound.
+    void setAnswerTimeout(int milliseconds) { answerTimeoutMs_ = milliseconds; }
 
 private:
-    KernelError open(std::unique_ptr<nl_sock, void (*)(nl_sock *)> &sock, int protocol);
-    KernelError transact(nl_sock *sock, nl_msg *msg, const ReplyHandler &handler);
+    using Socket = std::unique_ptr<nl_sock, void (*)(nl_sock *)>;
+    KernelError open(Socket &sock, int protocol);
+    KernelError transact(Socket &sock, nl_msg *msg, bool dump, const ReplyHandler &handler);
 
-    std::unique_ptr<nl_sock, void (*)(nl_sock *)> route_, genl_;
+    Socket route_, genl_;
     int ethtoolFamily_ = -1;
+    int answerTimeoutMs_ = kAnswerTimeoutMs;
 };
 
 }  // namespace lxniclinux

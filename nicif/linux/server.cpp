@@ -48,7 +48,7 @@ uint32_t CodeFor(const KernelError &e, uint32_t stepCode) {
     if ((e.error == -EPERM || e.error == -EACCES) && e.text.empty()) return kNotPermitted;
     if (e.error == -ENODEV && e.text.empty()) return kUnknownHandle;
     if (e.error == -EEXIST) return kConflict;
-    if (e.error == -ENOMEM || e.error == -EIO) return kInternalError;
+    if (e.error == -ENOMEM || e.error == -EIO || e.error == -ETIMEDOUT || e.error == -EAGAIN) return kInternalError;
     return stepCode;
 }
 
@@ -917,9 +917,41 @@ uint32_t Server::commit(bool dryRun) {
     return kOk;
 }
 
+uint32_t Server::commitPass(Handle h, bool dryRun) {
+    if (transaction_) return known(h) ? kOk : kUnknownHandle;
+    return commit(dryRun);
+}
+
+uint32_t Server::applyConfigChanges(Handle h, uint32_t flags) {
+    if (flags & ~(NICIF_APPLY_CHECK_ONLY | NICIF_APPLY_BEGIN_TRANSACTION)) return kBadArgument;
+    if (flags & NICIF_APPLY_BEGIN_TRANSACTION) {
+        if (flags & NICIF_APPLY_CHECK_ONLY) return kBadArgument;
+        transaction_ = true;
+        return kOk;
+    }
+    if (transaction_ && h != 0) return known(h) ? kOk : kUnknownHandle;
+    if (flags & NICIF_APPLY_CHECK_ONLY) return commit(true);
+    // A commit carries out everything staged or, when the kernel refuses a
+    // step, puts it all back and drops it: either way nothing is left for
+    // the transaction.
+    transaction_ = false;
+    return commit(false);
+}
+
+bool Server::known(Handle h) {
+    if (h == 0) return false;
+    if (h >= kFirstProvisional && h < nextProvisional_) return true;
+    int index = indexOf(h);
+    if (index == 0) return false;
+    KernelError error;
+    auto link = ReadLink(nl(), index, error);
+    return link && KindOf(*link) != 0;
+}
+
 void Server::close() {
     staged_.clear();
     created_.clear();
+    transaction_ = false;
     nl_.reset();
 }
 

@@ -77,7 +77,15 @@ public:
 
     // Checks (dryRun) or carries out every staged change.
     uint32_t commit(bool dryRun);
-    // Drops the staged changes and the kernel connection.
+    // NicIfApplyPass1 (dryRun) and NicIfApplyPass2: a commit, or inside a
+    // transaction only whether the handle is known.
+    uint32_t commitPass(Handle h, bool dryRun);
+    // NicIfApplyConfigChanges: bit 0 of flags checks only; bit 1 opens a
+    // transaction, which the next call with handle 0 and no flags commits
+    // (or a call with handle 0 and bit 0 checks); other bits answer 4.
+    uint32_t applyConfigChanges(Handle h, uint32_t flags);
+    // Drops the staged changes, an open transaction and the kernel
+    // connection.
     void close();
 
     // Writes systemd-networkd files for what the kernel holds now.
@@ -88,6 +96,9 @@ private:
     // by an earlier commit of this process; 0 when there is none.
     int indexOf(Handle h) const;
     uint32_t stage(Change change);
+    // A handle of an interface that exists, or of an object staged to be
+    // created.
+    bool known(Handle h);
     uint32_t buildPlan(const std::vector<Change> &changes, Plan &plan);
     Netlink &nl();
 
@@ -95,6 +106,7 @@ private:
     std::vector<Change> staged_;
     Handle nextProvisional_ = kFirstProvisional;
     std::map<Handle, int> created_;  // provisional handle -> interface index once committed
+    bool transaction_ = false;
 };
 
 Server &TheServer();

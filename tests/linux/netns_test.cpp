@@ -5,7 +5,12 @@
 // commit had already changed.
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 
 #include "linux_support.h"
 
@@ -84,6 +89,52 @@ TEST_F(NetnsTest, ARefusedStepPutsBackWhatTheCommitChanged) {
     });
 }
 
+// Inside a transaction the passes commit nothing; the closing
+// NicIfApplyConfigChanges(0, 0) commits everything, or nothing when the
+// kernel refuses a step.
+TEST_F(NetnsTest, ATransactionCommitsEverythingAtItsEndOrNothing) {
+    WithVeth([](const Inventory &inv) {
+        uint64_t a = inv.adapter("veth0"), b = inv.adapter("veth1");
+        ASSERT_EQ(NicIfApplyConfigChanges(0, NICIF_APPLY_BEGIN_TRANSACTION), 0u);
+        EXPECT_EQ(SetAdapter(a, 3, "1400"), 0u);
+        EXPECT_EQ(SetAdapter(b, 3, "1300"), 0u);
+        EXPECT_EQ(NicIfApplyPass1(a), 0u);
+        EXPECT_EQ(NicIfApplyPass2(a), 0u);
+        EXPECT_EQ(NicIfApplyConfigChanges(b, 0), 0u);
+        EXPECT_EQ(NicIfApplyPass2(987654), 2u) << "an unknown handle";
+        EXPECT_EQ(GetAdapter(a, 3), "1500") << "nothing is committed before the transaction's end";
+        EXPECT_EQ(NicIfApplyConfigChanges(0, NICIF_APPLY_CHECK_ONLY), 0u);
+        EXPECT_EQ(GetAdapter(b, 3), "1500");
+        ASSERT_EQ(NicIfApplyConfigChanges(0, 0), 0u);
+        EXPECT_EQ(GetAdapter(a, 3), "1400");
+        EXPECT_EQ(GetAdapter(b, 3), "1300");
+
+        // The transaction has ended: a pass commits again.
+        EXPECT_EQ(SetAdapter(a, 3, "1500"), 0u);
+        EXPECT_EQ(NicIfApplyPass2(a), 0u);
+        EXPECT_EQ(GetAdapter(a, 3), "1500");
+
+        // A step the kernel refuses (veth has a fixed speed) puts back the
+        // steps before it.
+        ASSERT_EQ(NicIfApplyConfigChanges(0, NICIF_APPLY_BEGIN_TRANSACTION), 0u);
+        EXPECT_EQ(SetAdapter(a, 3, "1400"), 0u);
+        EXPECT_EQ(SetAdapter(b, 1, "1000/full"), 0u);
+        EXPECT_EQ(NicIfApplyPass2(a), 0u);
+        EXPECT_EQ(NicIfApplyConfigChanges(0, 0), 3u);
+        EXPECT_EQ(GetAdapter(a, 3), "1500");
+
+        // Closing drops an open transaction with what it holds.
+        ASSERT_EQ(NicIfApplyConfigChanges(0, NICIF_APPLY_BEGIN_TRANSACTION), 0u);
+        EXPECT_EQ(SetAdapter(a, 3, "1400"), 0u);
+        NicIfClose(0);
+        EXPECT_EQ(NicIfApplyPass2(a), 0u);
+        EXPECT_EQ(GetAdapter(a, 3), "1500");
+
+        EXPECT_EQ(NicIfApplyConfigChanges(0, 4), 4u) << "an unknown flag";
+        EXPECT_EQ(NicIfApplyConfigChanges(0, NICIF_APPLY_CHECK_ONLY | NICIF_APPLY_BEGIN_TRANSACTION), 4u);
+    });
+}
+
 TEST_F(NetnsTest, BadInputIsRefusedAndChangesNothing) {
     WithVeth([](const Inventory &inv) {
         uint64_t h = inv.adapter("veth0");
@@ -139,6 +190,45 @@ TEST_F(NetnsTest, WithoutPrivilegesACommitIsRefusedAsNotPermitted) {
         EXPECT_EQ(NicIfApplyConfigChanges(0, 0), 6u);
         EXPECT_EQ(GetAdapter(h, 3), "1500");
     });
+}
+
+// Runs a command, returns its exit code; output gets what it printed.
+int Shell(const std::string &command, std::string &output) {
+    output.clear();
+    FILE *pipe = popen((command + " 2>&1").c_str(), "r");
+    if (!pipe) return -1;
+    char buffer[512];
+    while (std::fgets(buffer, sizeof buffer, pipe)) output += buffer;
+    int status = pclose(pipe);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// lxnicctl --backend linux as a user runs it, inside the namespace: a change
+// is committed in one transaction and read back; a change the kernel refuses
+// at the commit leaves the adapter as it was.
+TEST_F(NetnsTest, LxnicctlChangesAdaptersThroughTheLinuxBackend) {
+    std::string stateDir = ::testing::TempDir() + "lxnicctl-netns-" + std::to_string(getpid());
+    std::filesystem::remove_all(stateDir);
+    const std::string lxnicctl = std::string(LXNICCTL_PATH) + " --backend linux --state-dir " + stateDir;
+    WithVeth([&](const Inventory &inv) {
+        uint64_t h = inv.adapter("veth0");
+        std::string out;
+        ASSERT_EQ(Shell(lxnicctl + " list", out), 0) << out;
+        EXPECT_NE(out.find("veth1"), std::string::npos) << out;
+        EXPECT_EQ(Shell(lxnicctl + " --dry-run set veth0 MTU=1400", out), 0) << out;
+        EXPECT_EQ(GetAdapter(h, 3), "1500");
+        EXPECT_EQ(Shell(lxnicctl + " set veth0 MTU=1400 GenericReceiveOffload=Enabled", out), 0) << out;
+        EXPECT_NE(out.find("committing everything at once"), std::string::npos) << "a transaction: " << out;
+        EXPECT_EQ(GetAdapter(h, 3), "1400");
+        EXPECT_EQ(GetAdapter(h, 25), "1");
+
+        // veth has no link modes to force: the kernel refuses the speed after
+        // the MTU step, and the MTU goes back.
+        EXPECT_NE(Shell(lxnicctl + " set veth0 MTU=1300 'SpeedDuplex=1000 Mbps Full Duplex'", out), 0) << out;
+        EXPECT_EQ(GetAdapter(h, 3), "1400") << out;
+        EXPECT_EQ(Shell(lxnicctl + " checkpoint list", out), 0) << out;
+    });
+    std::filesystem::remove_all(stateDir);
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
-// The definitions file shipped in definitions/ loads, carries a real
-// checksum, and matches the simulated server's default inventory: every
+// The definitions files shipped in definitions/ load and carry a real
+// checksum; the simulated server's matches its default inventory: every
 // property a panel reads is held by the objects of that kind, every stored
 // enumerated value has a text, and the server accepts every raw value the
 // definitions can write.
@@ -114,12 +114,18 @@ protected:
 
 }  // namespace
 
+// Both shipped files: the simulated server's and the Linux one.
 TEST(ShippedDefinitionsFile, CarriesItsRealChecksum) {
-    ChecksumSet set;
-    set.path = DualString::fromNarrow(DefinitionsPath());
-    ASSERT_EQ(ReadChecksums(set), 0u);
-    EXPECT_FALSE(set.stored.equals(set.wildcard));
-    EXPECT_EQ(set.computed.narrowText(), set.stored.narrowText());
+    for (const std::string &path : {DefinitionsPath(), SourceDir() + "/definitions/lxnicdefs-linux.xml"}) {
+        SCOPED_TRACE(path);
+        ChecksumSet set;
+        set.path = DualString::fromNarrow(path);
+        ASSERT_EQ(ReadChecksums(set), 0u);
+        EXPECT_FALSE(set.stored.equals(set.wildcard));
+        EXPECT_EQ(set.computed.narrowText(), set.stored.narrowText());
+        EXPECT_EQ(InitXml(W(path).c_str()), 0u) << "it loads";
+        CloseXml(0);
+    }
 }
 
 TEST_F(ShippedDefinitions, HoldsTwoAdapterFamiliesAndTheTeamDefinition) {

@@ -147,7 +147,8 @@ int main(int argc, char **argv) {
         ->check(NotEmpty());
     app.add_option("--state-dir", options.stateDir,
                    "Where checkpoints and the server's lock are kept (default: beside the state file, "
-                   "\"<state file>.lxnicctl\"; also LXNICCTL_STATE_DIR)")
+                   "\"<state file>.lxnicctl\", or /var/lib/lxnicctl with --backend linux; also "
+                   "LXNICCTL_STATE_DIR)")
         ->type_name("DIR")
         ->check(NotEmpty());
     app.add_option("--wait", options.waitSeconds,

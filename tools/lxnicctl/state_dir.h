@@ -2,10 +2,10 @@
 // lock, the checkpoints, the change waiting for confirmation and the log of
 // the watchdog that rolls it back.
 //
-// The place is --state-dir, else LXNICCTL_STATE_DIR, else beside the
+// The place is --state-dir, else LXNICCTL_STATE_DIR, else /var/lib/lxnicctl
+// for this machine's own interfaces (--backend linux), else beside the
 // simulated server's state file ("<state file>.lxnicctl"), so that every
-// server (every state file) has its own. A NIC interface library without a
-// state file needs one of the first two.
+// server (every state file) has its own.
 #pragma once
 
 #include <string>
@@ -13,6 +13,8 @@
 #include "session.h"
 
 namespace lxnicctl {
+
+inline constexpr const char *kLinuxStateDir = "/var/lib/lxnicctl";
 
 class StateDir {
 public:
