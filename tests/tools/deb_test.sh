@@ -29,10 +29,10 @@ holds() {  # holds DEB PATH...
   listing=$(dpkg-deb -c "$deb" | awk '{print $6}')
   for path in "$@"; do grep -qx "./$path" <<<"$listing" || fail "$deb does not hold $path"; done
 }
-holds "$lib" usr/lib/liblxniccfg.so.1 usr/lib/liblxnicif.so.1
+holds "$lib" usr/lib/liblxniccfg.so.1 usr/lib/liblxnicif.so.1 usr/lib/liblxnicif-sim.so.1 usr/lib/liblxnicif-linux.so.1
 holds "$dev" usr/include/lxniccfg.h usr/include/lxnicif.h usr/lib/liblxniccfg.so usr/lib/pkgconfig/lxniccfg.pc \
   usr/lib/cmake/lxniccfg/lxniccfgConfig.cmake usr/lib/cmake/lxniccfg/lxniccfgTargets.cmake
-holds "$tools" usr/bin/lxnicctl usr/bin/lxnicdefs usr/share/lxniccfg/lxnicdefs.xml \
+holds "$tools" usr/bin/lxnicctl usr/bin/lxnicdefs usr/share/lxniccfg/lxnicdefs.xml usr/share/lxniccfg/lxnicdefs-linux.xml \
   usr/share/man/man1/lxnicctl.1 usr/share/man/man1/lxnicdefs.1 usr/share/bash-completion/completions/lxnicctl
 # The library package holds no headers or .so link, the -dev package no library.
 if dpkg-deb -c "$lib" | awk '{print $6}' | grep 'include/\|\.so$' >/dev/null; then fail "$lib holds development files"; fi
@@ -43,6 +43,7 @@ grep -q "liblxniccfg1 (= $version)" <<<"$(depends "$dev")" || fail "$dev does no
 grep -q "liblxniccfg1 (= $version)" <<<"$(depends "$tools")" || fail "$tools does not depend on liblxniccfg1 $version"
 grep -q "libxerces-c3.2" <<<"$(depends "$lib")" || fail "$lib does not depend on Xerces-C: $(depends "$lib")"
 grep -q "libstdc++6" <<<"$(depends "$lib")" || fail "$lib does not depend on libstdc++6"
+grep -q "libnl-genl-3-200" <<<"$(depends "$lib")" || fail "$lib does not depend on libnl: $(depends "$lib")"
 
 # apt resolves installing all three, dependencies included.
 simulated=$(apt-get install --simulate --no-install-recommends ./"$lib" ./"$dev" ./"$tools" 2>&1) ||
@@ -59,6 +60,14 @@ unset LD_LIBRARY_PATH
 grep -qx "lxnicctl $version" <<<"$("$root/usr/bin/lxnicctl" --version)" || fail "lxnicctl --version"
 listing=$("$root/usr/bin/lxnicctl" --state "$work/state.json" list)
 grep -q "Team 1" <<<"$listing" || fail "installed lxnicctl list: $listing"
-grep -q "checksum: matches" <<<"$("$root/usr/bin/lxnicdefs" check "$root/usr/share/lxniccfg/lxnicdefs.xml")" ||
-  fail "installed lxnicdefs check"
+for defs in lxnicdefs.xml lxnicdefs-linux.xml; do
+  grep -q "checksum: matches" <<<"$("$root/usr/bin/lxnicdefs" check "$root/usr/share/lxniccfg/$defs")" ||
+    fail "installed lxnicdefs check $defs"
+done
+# The Linux back end loads from the installed tree; it lists the interfaces of
+# a network namespace of its own (when one can be made), not this machine's.
+if unshare --net true 2>/dev/null; then
+  unshare --net "$root/usr/bin/lxnicctl" --backend linux --state-dir "$work/state" list >/dev/null ||
+    fail "installed lxnicctl --backend linux list"
+fi
 echo "Debian packages: $lib $dev $tools"
