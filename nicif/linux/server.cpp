@@ -866,6 +866,12 @@ uint32_t Server::buildPlan(const std::vector<Change> &changes, Plan &plan) {
                                   if (index == 0) return KernelError{-ENODEV, "the new VLAN " + name + " did not appear"};
                                   Netlink &nl = ex.nl;
                                   undo.push_back({"deleting VLAN " + name, [&nl, index] { return DeleteLink(nl, index); }});
+                                  // A VLAN comes up only over a parent that is up (the kernel
+                                  // refuses otherwise); on a parent that is down it waits, and
+                                  // the kernel brings it up with the parent.
+                                  auto over = ReadLink(ex.nl, ex.index(parent), e);
+                                  if (e) return e;
+                                  if (!over || !over->up()) return KernelError{};
                                   return SetUp(ex.nl, index, true, undo);
                               }});
     }

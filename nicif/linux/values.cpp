@@ -106,7 +106,15 @@ KernelError Put(Netlink &nl, int index, const PropertyRow &row, const KernelValu
         for (const char *name : row.features) {
             if (f.changeable.count(name)) wanted[name] = v.flag;
         }
-        if (wanted.empty()) return {-EOPNOTSUPP, "the driver cannot change the " + std::string(row.name)};
+        if (wanted.empty()) {
+            // A setting the device cannot change is fine when it already
+            // holds the value (a bond without receive checksums, told to
+            // keep them off as its members do).
+            bool holds = true;
+            for (const char *name : row.features) holds = holds && (f.active.count(name) != 0) == v.flag;
+            if (holds) return {};
+            return {-EOPNOTSUPP, "the driver cannot change the " + std::string(row.name)};
+        }
         if (KernelError e = SetFeatures(nl, index, wanted)) return e;
         Features after;
         if (KernelError e = GetFeatures(nl, index, after)) return e;
