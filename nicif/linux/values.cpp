@@ -257,6 +257,9 @@ KernelError WriteValue(Netlink &nl, int index, const PropertyRow &row, const Ker
     std::string why;
     bool haveOld = ReadValue(nl, *link, row, old, why) == 0;
     if (haveOld && SameValue(row, old, value)) return {};
+    // A device without an offload has it off: turning it off asks nothing
+    // (a new bond told to keep receive checksums off, as its members do).
+    if (!haveOld && row.source == Source::Features && !value.flag) return {};
     if (!haveOld && row.source != Source::Link && row.source != Source::Bond) {
         return {-EOPNOTSUPP, why};
     }
