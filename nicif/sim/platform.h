@@ -1,7 +1,8 @@
 // What the simulated server needs of the operating system: a lock among
 // processes that can also hold a few bytes, writing a file through to the
-// disk, and the process itself. platform_posix.cpp implements it for POSIX
-// systems; another system gets a file of its own beside it.
+// disk, the process itself and where the state lives by default.
+// platform_posix.cpp implements it for POSIX systems, platform_win32.cpp for
+// Windows.
 #pragma once
 
 #include <string>
@@ -22,14 +23,22 @@ public:
     // Waits for the lock; empty on success, otherwise what went wrong.
     std::string acquire(const std::string &path);
     void release();
+#ifdef _WIN32
+    bool held() const { return handle_ != nullptr; }
+#else
     bool held() const { return fd_ >= 0; }
+#endif
 
     // The file's contents (empty when unreadable), and replacing them.
     std::string read() const;
     bool write(const std::string &bytes) const;
 
 private:
+#ifdef _WIN32
+    void *handle_ = nullptr;
+#else
     int fd_ = -1;
+#endif
     std::string path_;
 };
 
@@ -40,6 +49,13 @@ private:
 // group. Empty on success, otherwise what went wrong.
 std::string WriteThrough(const std::string &path, const std::string &bytes, bool (*afterWrite)(),
                          const std::string &replacing);
+
+// The folder that holds the state file when LXNICIF_STATE is not set:
+// $XDG_STATE_HOME/lxnicif, else $HOME/.local/state/lxnicif (POSIX);
+// %LOCALAPPDATA%\lxnicif (Windows). Empty when none can be formed; then
+// StateDirectoryHint() says what to set.
+std::string DefaultStateDirectory();
+const char *StateDirectoryHint();
 
 int ProcessId();
 // Whether a process with this id runs (on this machine).

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 
 namespace lxnicsim::platform {
@@ -92,6 +93,14 @@ std::string WriteThrough(const std::string &path, const std::string &bytes, bool
     if (::close(fd) != 0 && problem.empty()) problem = "cannot write " + path + ": " + std::strerror(errno);
     return problem;
 }
+
+std::string DefaultStateDirectory() {
+    if (const char *dir = std::getenv("XDG_STATE_HOME"); dir && *dir) return std::string(dir) + "/lxnicif";
+    if (const char *home = std::getenv("HOME"); home && *home) return std::string(home) + "/.local/state/lxnicif";
+    return {};
+}
+
+const char *StateDirectoryHint() { return "set LXNICIF_STATE, XDG_STATE_HOME or HOME"; }
 
 int ProcessId() { return static_cast<int>(::getpid()); }
 

@@ -283,10 +283,8 @@ std::string Environment(const char *name) {
 
 std::string StateFilePath() {
     if (std::string path = Environment("LXNICIF_STATE"); !path.empty()) return path;
-    if (std::string dir = Environment("XDG_STATE_HOME"); !dir.empty())
-        return dir + "/lxnicif/state.json";
-    if (std::string home = Environment("HOME"); !home.empty())
-        return home + "/.local/state/lxnicif/state.json";
+    if (std::string dir = platform::DefaultStateDirectory(); !dir.empty())
+        return (std::filesystem::path(dir) / "state.json").string();
     return {};
 }
 
@@ -361,7 +359,7 @@ namespace {
 
 // Creates the directory of the state file when needed; empty on success.
 std::string PrepareDirectory(const std::string &path) {
-    if (path.empty()) return "no state file path: set LXNICIF_STATE, XDG_STATE_HOME or HOME";
+    if (path.empty()) return std::string("no state file path: ") + platform::StateDirectoryHint();
     std::filesystem::path target(path);
     std::error_code ec;
     if (target.has_parent_path()) {

@@ -212,6 +212,11 @@ int main(int argc, char **argv) {
     ChooseBackend(options);
 
     try {
+        // Refused before anything changes where no watchdog can outlive the command.
+        if (options.rollbackAfter > 0) {
+            if (std::string why = platform::WatchdogUnavailable(); !why.empty())
+                throw Failure("--rollback-after is not available here: " + why + "; nothing was changed");
+        }
         for (auto &[sub, row] : commands) {
             if (sub->parsed()) row->run(options, arguments);
         }

@@ -1,8 +1,8 @@
 // What lxnicctl needs of the operating system: the server's lock among
 // processes, replacing a file whole, deferring the signals that would end a
 // commit half way, and the rollback watchdog that outlives the command.
-// platform_posix.cpp implements it for POSIX systems; another system gets a
-// file of its own beside it.
+// platform_posix.cpp implements it for POSIX systems, platform_win32.cpp for
+// Windows. Paths are UTF-8 text.
 #pragma once
 
 #include <ctime>
@@ -63,8 +63,24 @@ public:
     DeferredInterruptions &operator=(const DeferredInterruptions &) = delete;
 };
 
-// The program itself, to start it again.
+// The program itself, to start it again, and to find the definitions
+// shipped beside it. Empty when it cannot be found.
 std::string ProgramPath();
+
+// Sets an environment variable of this process (and of the libraries it
+// loads); with overwrite false a value already set is kept.
+void SetEnvironment(const char *name, const std::string &value, bool overwrite);
+
+// The state file the simulated server uses when LXNICIF_STATE is not set:
+// $XDG_STATE_HOME/lxnicif/state.json, else $HOME/.local/state/lxnicif/state.json
+// (POSIX); %LOCALAPPDATA%\lxnicif\state.json (Windows). Empty when none
+// can be formed.
+std::string DefaultStateFile();
+
+// Whether this system can keep a rollback watchdog running after the command
+// (StartWatchdog and the functions after it); empty when it can, otherwise
+// why not.
+std::string WatchdogUnavailable();
 
 // Starts the program again with these arguments as a process of its own,
 // detached from the terminal and the command's process group, so that closing

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 
@@ -156,6 +157,22 @@ std::string ProgramPath() {
     std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", error);
     return error ? std::string() : program.string();
 }
+
+void SetEnvironment(const char *name, const std::string &value, bool overwrite) {
+    ::setenv(name, value.c_str(), overwrite ? 1 : 0);
+}
+
+std::string DefaultStateFile() {
+    auto variable = [](const char *name) {
+        const char *value = std::getenv(name);
+        return std::string(value != nullptr ? value : "");
+    };
+    if (std::string dir = variable("XDG_STATE_HOME"); !dir.empty()) return dir + "/lxnicif/state.json";
+    if (std::string home = variable("HOME"); !home.empty()) return home + "/.local/state/lxnicif/state.json";
+    return {};
+}
+
+std::string WatchdogUnavailable() { return {}; }
 
 int StartWatchdog(const std::vector<std::string> &arguments, int lockDescriptor,
                   const std::string &logPath, std::string &problem) {

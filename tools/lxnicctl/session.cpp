@@ -6,6 +6,7 @@
 #include "console.h"
 #include "file_problems.h"
 #include "library.h"
+#include "platform.h"
 #include "records.h"
 #include "text.h"
 
@@ -18,7 +19,7 @@ namespace lxnicctl {
 namespace fs = std::filesystem;
 
 void ChooseBackend(const Options &options) {
-    if (!options.backend.empty()) setenv("LXNICIF_BACKEND", options.backend.c_str(), 1);
+    if (!options.backend.empty()) platform::SetEnvironment("LXNICIF_BACKEND", options.backend, true);
 }
 
 std::string DefaultDefinitionsPath() {
@@ -26,12 +27,16 @@ std::string DefaultDefinitionsPath() {
     const std::string file =
         backend != nullptr && std::string(backend) == "linux" ? "lxnicdefs-linux.xml" : "lxnicdefs.xml";
     std::error_code error;
-    fs::path program = fs::read_symlink("/proc/self/exe", error);
-    if (error) return {};
+    const std::string programText = platform::ProgramPath();
+    if (programText.empty()) return {};
+    const fs::path program(std::u8string(programText.begin(), programText.end()));
     fs::path dir = program.parent_path();
     for (const fs::path &candidate :
          {dir / file, dir / ".." / "share" / "lxniccfg" / file}) {
-        if (fs::is_regular_file(candidate, error)) return candidate.lexically_normal().string();
+        if (fs::is_regular_file(candidate, error)) {
+            std::u8string utf8 = candidate.lexically_normal().u8string();
+            return std::string(utf8.begin(), utf8.end());
+        }
     }
     return {};
 }
@@ -45,19 +50,17 @@ std::string StateFileInUse(const Options &options) {
         return std::string(value != nullptr ? value : "");
     };
     if (std::string path = variable("LXNICIF_STATE"); !path.empty()) return path;
-    if (std::string dir = variable("XDG_STATE_HOME"); !dir.empty()) return dir + "/lxnicif/state.json";
-    if (std::string home = variable("HOME"); !home.empty()) return home + "/.local/state/lxnicif/state.json";
-    return {};
+    return platform::DefaultStateFile();
 }
 
 Session::Session(const Options &options) {
     // The simulated server reads LXNICIF_STATE when a function first needs
     // the state, so it must be set before the first library call.
-    if (!options.state.empty()) setenv("LXNICIF_STATE", options.state.c_str(), 1);
+    if (!options.state.empty()) platform::SetEnvironment("LXNICIF_STATE", options.state, true);
     ChooseBackend(options);
     // The script writer takes the front end's version from LXNICUI_VERSION;
     // lxnicctl is the front end here. A value set by the user wins.
-    setenv("LXNICUI_VERSION", LXNICCTL_VERSION, 0);
+    platform::SetEnvironment("LXNICUI_VERSION", LXNICCTL_VERSION, false);
 
     std::string definitions = options.definitions;
     if (definitions.empty()) {
