@@ -1,13 +1,14 @@
 // Fuzzes the definitions loader: any bytes as a definitions file, parsed,
 // built into a catalog and checked, as InitXml does after the checksum. A
 // file that parses must also give the same definitions when built from its
-// element list.
+// element list (of the data up to any Ctrl-Z, where the file's data ends).
 #include <cstdint>
 #include <cstddef>
 #include <cstdio>
 #include <cstdlib>
 
 #include "definitions/catalog.h"
+#include "definitions/checksum.h"
 #include "definitions/loader.h"
 #include "definitions/xml_parser.h"
 #include "memory_file.h"
@@ -27,7 +28,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     if (result != 102 && !diagnostics.parseFailed) {
         lxniccfg::DefinitionsCatalog listed;
         lxniccfg::ElementList elements;
-        lxniccfg::ParseXmlBuffer(reinterpret_cast<const char *>(data), size, elements);
+        // The loader's document ends at a Ctrl-Z, as the file's data does.
+        lxniccfg::ParseXmlBuffer(reinterpret_cast<const char *>(data), lxniccfg::TextDataLength(data, size),
+                                 elements);
         lxniccfg::BuildDefinitions(elements, listed);
         std::string difference = testing_support::DefinitionsDifference(catalog, listed);
         if (!difference.empty()) {

@@ -4,7 +4,9 @@
  *
  * Records and texts that the library hands out are allocated with malloc and
  * released by the caller with free. Texts are NUL-terminated UTF-16
- * (lx_wchar), except the script reader's message, which is UTF-8.
+ * (lx_wchar), except the script reader's message, which is UTF-8 on Linux
+ * and text in the ANSI code page on Windows. On Windows the library is
+ * lxniccfg.dll, whose exports can be reached by the ordinals given below.
  * Fields named reservedN are part of the layout (word N of the record,
  * counting eight-byte words from 1); they are zero unless a front end hangs a
  * list of its own there.
@@ -15,10 +17,18 @@
 #include <stddef.h>
 #include <stdint.h>
 
+/*
+ * lx_wchar: one 16-bit unit of NUL-terminated UTF-16 text. On Windows it is
+ * the platform's wchar_t; elsewhere char16_t. A C++ program on Windows that
+ * keeps its texts as char16_t (which has the same size and representation)
+ * may define LX_WCHAR_CHAR16 before including the headers.
+ */
 #ifndef LX_WCHAR_DEFINED
 #define LX_WCHAR_DEFINED
-#ifdef __cplusplus
-typedef char16_t lx_wchar; /* NUL-terminated UTF-16 text */
+#if defined(_WIN32) && !defined(LX_WCHAR_CHAR16)
+typedef wchar_t lx_wchar;
+#elif defined(__cplusplus)
+typedef char16_t lx_wchar;
 #else
 #include <uchar.h>
 typedef char16_t lx_wchar;
@@ -34,7 +44,11 @@ typedef char16_t lx_wchar;
 #endif
 
 #ifndef LXNICCFG_API
+#ifdef _WIN32
+#define LXNICCFG_API /* exported by the module definition, by ordinal and name */
+#else
 #define LXNICCFG_API __attribute__((visibility("default")))
+#endif
 #endif
 
 #ifdef __cplusplus
@@ -255,6 +269,7 @@ typedef struct ScriptConfig {
 #define LX_CHECK_OFFSET(type, field, off) \
     LX_STATIC_ASSERT(offsetof(type, field) == (off), #type "." #field " at " #off)
 
+LX_STATIC_ASSERT(sizeof(lx_wchar) == 2, "lx_wchar is a 16-bit unit");
 LX_STATIC_ASSERT(sizeof(PanelEntry) == 152, "PanelEntry size");
 LX_CHECK_OFFSET(PanelEntry, linkId, 8);
 LX_CHECK_OFFSET(PanelEntry, id, 16);

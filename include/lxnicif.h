@@ -1,7 +1,8 @@
 /*
  * lxnicif.h - the contract between the configuration library and the NIC
- * interface library (liblxnicif.so.1): the functions it exports and the wire
- * records it exchanges.
+ * interface library (liblxnicif.so.1 on Linux, lxnicif.dll on Windows, where
+ * it is imported by ordinal: the number before each function): the functions
+ * it exports and the wire records it exchanges.
  *
  * Every function returns a 32-bit result code; 0 means success. Arrays and
  * texts handed out by the NIC interface library are allocated with malloc and
@@ -13,10 +14,18 @@
 #include <stddef.h>
 #include <stdint.h>
 
+/*
+ * lx_wchar: one 16-bit unit of NUL-terminated UTF-16 text. On Windows it is
+ * the platform's wchar_t; elsewhere char16_t. A C++ program on Windows that
+ * keeps its texts as char16_t (which has the same size and representation)
+ * may define LX_WCHAR_CHAR16 before including the headers.
+ */
 #ifndef LX_WCHAR_DEFINED
 #define LX_WCHAR_DEFINED
-#ifdef __cplusplus
-typedef char16_t lx_wchar; /* NUL-terminated UTF-16 text */
+#if defined(_WIN32) && !defined(LX_WCHAR_CHAR16)
+typedef wchar_t lx_wchar;
+#elif defined(__cplusplus)
+typedef char16_t lx_wchar;
 #else
 #include <uchar.h>
 typedef char16_t lx_wchar;
@@ -32,7 +41,11 @@ typedef char16_t lx_wchar;
 #endif
 
 #ifndef LXNICIF_API
+#ifdef _WIN32
+#define LXNICIF_API /* exported by the module definition, by ordinal and name */
+#else
 #define LXNICIF_API __attribute__((visibility("default")))
+#endif
 #endif
 
 #ifdef __cplusplus
@@ -80,6 +93,7 @@ typedef struct PropertyRecord {
     uint32_t unused20;
 } PropertyRecord;
 
+LX_STATIC_ASSERT(sizeof(lx_wchar) == 2, "lx_wchar is a 16-bit unit");
 LX_STATIC_ASSERT(sizeof(NicIfAdapterElement) == 128, "adapter element size");
 LX_STATIC_ASSERT(offsetof(NicIfAdapterElement, definitionType) == 8, "adapter element");
 LX_STATIC_ASSERT(offsetof(NicIfAdapterElement, name) == 16, "adapter element");

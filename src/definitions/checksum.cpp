@@ -22,7 +22,14 @@ std::string_view asCString(const std::string &text) {
 
 }  // namespace
 
-void ChecksumCounter::feed(const unsigned char *bytes, std::size_t size) {
+std::size_t TextDataLength(const unsigned char *bytes, std::size_t size) {
+    const void *stop = size ? std::memchr(bytes, 26, size) : nullptr;
+    return stop ? static_cast<std::size_t>(static_cast<const unsigned char *>(stop) - bytes) : size;
+}
+
+std::size_t ChecksumCounter::feed(const unsigned char *bytes, std::size_t size) {
+    if (ended_) return 0;
+    const std::size_t data = TextDataLength(bytes, size);
     std::size_t i = 0;
     while (i < size && !ended_) {
         if (phase_ == Phase::Body) {
@@ -54,6 +61,7 @@ void ChecksumCounter::feed(const unsigned char *bytes, std::size_t size) {
             put(c, raw_);
         }
     }
+    return data;
 }
 
 void ChecksumCounter::put(unsigned c, uint64_t rawEnd) {

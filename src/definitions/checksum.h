@@ -32,12 +32,19 @@ struct ChecksumScan {
     uint32_t weightedSum = 0;
 };
 
+// How many of the bytes come before a Ctrl-Z byte (26), which ends the data
+// of a file read in text mode: all of them when there is none. A definitions
+// file's data ends there, for its checksum and for its parser alike.
+std::size_t TextDataLength(const unsigned char *bytes, std::size_t size);
+
 // Counts the checksum of a file handed over in chunks of its raw bytes, in
 // file order, as they are read (for instance by the XML parser, so that the
 // file is read once). The bytes are taken as a text-mode read delivers them.
 class ChecksumCounter {
 public:
-    void feed(const unsigned char *bytes, std::size_t size);
+    // Returns how many of the bytes are data: all, or those before the
+    // Ctrl-Z that ends it (TextDataLength), 0 once it has ended.
+    std::size_t feed(const unsigned char *bytes, std::size_t size);
     // Whether the data has ended (a Ctrl-Z byte): later bytes count for nothing.
     bool ended() const { return ended_; }
     // At the end of the file: what the pass found. Call once.

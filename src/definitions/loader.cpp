@@ -445,7 +445,7 @@ int CheckLinks(const NicDefinition &definition) {
 
 std::string MakeFileUrl(const std::string &path) {
     static const char kHex[] = "0123456789ABCDEF";
-    std::string absolute = platform::absolutePath(path);
+    std::string absolute = platform::urlPath(path);
     std::string url = "file://";
     url.reserve(url.size() + absolute.size() * 3);
     for (unsigned char c : absolute) {
@@ -525,7 +525,8 @@ uint32_t LoadDefinitionsInto(const DualString &path, DefinitionsCatalog &catalog
     platform::InputFile input;
     input.open(file);  // a file that cannot be opened makes the parse fail
     StagedLoad load;
-    if (uint32_t result = load.parse(input, file, ByteObserver(), diagnostics)) return result;
+    // The document ends where the checksum's count does: at a Ctrl-Z.
+    if (uint32_t result = load.parse(input, file, TextDataLength, diagnostics)) return result;
     return load.commit(catalog, diagnostics);
 }
 
@@ -537,7 +538,8 @@ uint32_t LoadCheckedDefinitionsInto(ChecksumSet &checksums, DefinitionsCatalog &
     ChecksumCounter counter;
     StagedLoad load;
     const uint32_t parsed = load.parse(
-        file, path, [&](const unsigned char *bytes, std::size_t size) { counter.feed(bytes, size); }, nullptr);
+        file, path, [&](const unsigned char *bytes, std::size_t size) { return counter.feed(bytes, size); },
+        nullptr);
     // A parse that failed stopped early: the checksum still covers the whole file.
     std::vector<unsigned char> rest(1 << 16);
     while (!counter.ended()) {

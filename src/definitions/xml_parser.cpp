@@ -9,6 +9,8 @@
 #include <xercesc/util/SecurityManager.hpp>
 #include <xercesc/util/XMLException.hpp>
 
+#include <algorithm>
+
 #include "definitions/definitions_handler.h"
 #include "platform/platform.h"
 
@@ -20,19 +22,25 @@ namespace {
 constexpr XMLSize_t kEntityExpansionLimit = 100;
 
 // Streams a file's bytes to the parser through the platform layer, showing
-// each chunk to an observer on the way.
+// each chunk to an observer on the way; the observer may end the document
+// within a chunk.
 class FileStream : public xercesc::BinInputStream {
 public:
     FileStream(platform::InputFile &file, const ByteObserver *observer) : file_(file), observer_(observer) {}
     XMLFilePos curPos() const override { return position_; }
     XMLSize_t readBytes(XMLByte *const toFill, const XMLSize_t maxToRead) override {
+        if (ended_) return 0;
         long n = file_.read(toFill, maxToRead);
         if (n < 0)
             throw xercesc::RuntimeException(__FILE__, __LINE__,
                                             xercesc::XMLExcepts::File_CouldNotReadFromFile);
-        if (n > 0 && observer_ && *observer_) (*observer_)(toFill, static_cast<std::size_t>(n));
-        position_ += static_cast<XMLFilePos>(n);
-        return static_cast<XMLSize_t>(n);
+        std::size_t kept = static_cast<std::size_t>(n);
+        if (n > 0 && observer_ && *observer_) {
+            kept = std::min(kept, (*observer_)(toFill, static_cast<std::size_t>(n)));
+            ended_ = kept < static_cast<std::size_t>(n);
+        }
+        position_ += static_cast<XMLFilePos>(kept);
+        return static_cast<XMLSize_t>(kept);
     }
     const XMLCh *getContentType() const override { return nullptr; }
 
@@ -40,6 +48,7 @@ private:
     platform::InputFile &file_;
     const ByteObserver *observer_;
     XMLFilePos position_ = 0;
+    bool ended_ = false;
 };
 
 // The document in an open file; the file stays with the caller.

@@ -14,8 +14,10 @@
 
 namespace lxniccfg {
 
-// Sees every chunk of a file's bytes as the parser reads it.
-using ByteObserver = std::function<void(const unsigned char *bytes, std::size_t size)>;
+// Sees every chunk of a file's bytes as the parser reads it, and answers how
+// many of them, from the chunk's start, belong to the document: when fewer
+// than all, the document ends there and nothing after it is parsed.
+using ByteObserver = std::function<std::size_t(const unsigned char *bytes, std::size_t size)>;
 
 // Keeps the XML library initialised for its lifetime. ok() is false when the
 // initialisation failed.
@@ -42,7 +44,8 @@ void TerminateXmlLibrary();
 // rejected. The XML library must be initialised.
 void ParseXmlFile(const std::string &path, const std::string &systemId, HardenedHandler &handler);
 // The same for a file already open, read from where it stands; observer, when
-// given, sees every chunk the parser reads, so that the file is read once.
+// given, sees every chunk the parser reads, so that the file is read once,
+// and may end the document early (as the end of a text file's data does).
 void ParseXmlFile(platform::InputFile &file, const std::string &systemId, HardenedHandler &handler,
                   const ByteObserver &observer);
 void ParseXmlBuffer(const char *data, std::size_t size, HardenedHandler &handler);

@@ -3,6 +3,7 @@
 #include <xercesc/sax/AttributeList.hpp>
 
 #include "adapters/records.h"
+#include "platform/platform.h"
 #include "script/script_reader.h"
 #include "script/string_table.h"
 #include "util/dual_string.h"
@@ -29,7 +30,9 @@ bool Is(const XMLCh *name, const char16_t (&literal)[N]) {
 }
 
 // A name as it appears in a message.
-std::string Narrow(const XMLCh *name) { return toUtf8(std::u16string_view(name, wideLength(name))); }
+std::string Narrow(const XMLCh *name) {
+    return platform::messageTextFromUtf8(toUtf8(std::u16string_view(name, wideLength(name))));
+}
 
 // A malloc'ed copy of the parser's text, unit for unit.
 lx_wchar *Copy(const XMLCh *text) { return mallocWideCopy(std::u16string_view(text, wideLength(text))); }
@@ -48,7 +51,7 @@ Record *Append(Record **&slot) {
 
 std::string ScriptMessage(unsigned id, std::initializer_list<std::string_view> args) {
     std::string text = FormatText(LoadString(id), args);
-    CutUtf8(text, kMaxMessageBytes);
+    text.resize(platform::messageTextCut(text, kMaxMessageBytes));
     return text;
 }
 

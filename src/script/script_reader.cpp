@@ -58,7 +58,8 @@ uint32_t ParseAndBuild(const std::function<void(HardenedHandler &)> &parse, std:
     } catch (const xercesc::SAXParseException &e) {
         // The message names the document read, also when the parser was
         // refusing an external entity it names.
-        *message = ScriptMessage(kMsgParseError, {systemId, std::to_string(e.getLineNumber()),
+        *message = ScriptMessage(kMsgParseError, {platform::messageTextFromUtf8(systemId),
+                                                  std::to_string(e.getLineNumber()),
                                                   std::to_string(e.getColumnNumber())});
         return 100;
     } catch (const xercesc::XMLException &) {

@@ -60,7 +60,7 @@ public:
     ScriptWriter(const ScriptOptions &options, ScriptOutput &out)
         : options_(options), encoder_(options.charset),
           prefix_(options.fullDetail ? Markup("    ") : Markup("")),
-          japanese_(platform::japaneseMessages()), out_(out) {}
+          out_(out) {}
 
     void compose(const TeamEntry *teams, const AdapterEntry *adapters) {
         markup("<?xml version=\"1.0\" encoding=\"");
@@ -108,7 +108,8 @@ private:
         if (slot.ready) return slot;
         // Formatting the text before and after its first placeholder apart
         // gives the same text as formatting it whole.
-        std::string_view format = LoadString(id, japanese_);
+        const std::string loaded = LoadString(id);
+        std::string_view format = loaded;
         std::size_t at = format.size();
         for (std::size_t i = 0; i + 1 < format.size(); ++i) {
             if (format[i] != '%') continue;
@@ -126,9 +127,9 @@ private:
         return slot;
     }
 
-    std::string encodeResourceText(const std::string &utf8) {
-        ScriptOutput bytes(utf8.size() * 2);
-        encoder_.append(bytes, fromUtf8(utf8));
+    std::string encodeResourceText(const std::string &text) {
+        ScriptOutput bytes(text.size() * 2);
+        encoder_.append(bytes, platform::wideFromMessageText(text));
         return bytes.take();
     }
 
@@ -438,7 +439,6 @@ private:
     const ScriptOptions &options_;
     ScriptEncoder encoder_;
     Markup prefix_;
-    bool japanese_;  // the comment blocks come from the Japanese table
     ScriptOutput &out_;
     std::array<EncodedResource, 32> resources_;  // by string id
 };
@@ -486,7 +486,8 @@ uint32_t WriteScriptFile(const TeamEntry *teams, const AdapterEntry *adapters,
     }
 
     platform::AtomicOutputFile file;
-    if (!file.open(path.narrowText())) return 1;
+    // A text stream: on Windows every line ends in CR LF.
+    if (!file.open(path.narrowText(), platform::AtomicOutputFile::Mode::Text)) return 1;
     file.write(document.view());
     return file.commit() ? 0 : 1;
 }

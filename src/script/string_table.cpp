@@ -10,6 +10,7 @@ struct StringResource {
     const char *text;
 };
 
+#define LX_STRING(id, text) {id, text},
 constexpr StringResource kEnglish[] = {
 #include "../../resources/strings_en.inc"
 };
@@ -17,6 +18,7 @@ constexpr StringResource kEnglish[] = {
 constexpr StringResource kJapanese[] = {
 #include "../../resources/strings_ja.inc"
 };
+#undef LX_STRING
 
 template <std::size_t N>
 const char *Find(const StringResource (&table)[N], unsigned id) {
@@ -31,7 +33,10 @@ const char *LoadString(unsigned id, bool japanese) {
     return japanese ? Find(kJapanese, id) : Find(kEnglish, id);
 }
 
-const char *LoadString(unsigned id) { return LoadString(id, platform::japaneseMessages()); }
+std::string LoadString(unsigned id) {
+    if (std::optional<std::string> text = platform::resourceString(id)) return *std::move(text);
+    return LoadString(id, platform::japaneseMessages());
+}
 
 std::string FormatText(std::string_view format, std::initializer_list<std::string_view> args) {
     std::string out;

@@ -31,11 +31,16 @@ enum StringId : unsigned {
     kTextVersionBanner = 18,
 };
 
-// The text of an id from the table of the message language (Japanese when
-// platform::japaneseMessages() says so); the empty text for an unknown id.
-const char *LoadString(unsigned id);
+// The text of an id in the encoding of messages: the string resource of the
+// library's module where the platform keeps them (Windows, whose resource
+// lookup picks the language), else the compiled-in table of the message
+// language (Japanese when platform::japaneseMessages() says so); the empty
+// text for an unknown id.
+std::string LoadString(unsigned id);
 
-// The text of an id from one table, whatever the environment says.
+// The text of an id from one compiled-in table (UTF-8), whatever the
+// environment says. The Windows string resources are built from the same
+// tables.
 const char *LoadString(unsigned id, bool japanese);
 
 // Fills a text's "%s" and "%d" placeholders, in order, with the given

@@ -13,6 +13,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "util/dual_string.h"
+
 namespace lxniccfg::platform {
 
 PathState probePath(const std::string &path) {
@@ -21,7 +23,7 @@ PathState probePath(const std::string &path) {
     return errno == ENOENT ? PathState::NotFound : PathState::OtherError;
 }
 
-std::string absolutePath(const std::string &path) {
+std::string urlPath(const std::string &path) {
     if (!path.empty() && path[0] == '/') return path;
     std::string cwd;
     std::size_t size = 256;
@@ -91,8 +93,9 @@ void AtomicOutputFile::discard() {
     temp_.clear();
 }
 
-bool AtomicOutputFile::open(const std::string &path) {
+bool AtomicOutputFile::open(const std::string &path, Mode mode) {
     discard();
+    mode_ = mode;  // POSIX stores line feeds as they are in both modes
     failed_ = false;
     if (path.empty()) return false;
     struct stat st;
@@ -182,6 +185,21 @@ unsigned oemCodePage() {
 bool japaneseMessages() {
     const char *locale = firstNonEmpty({"LC_ALL", "LC_MESSAGES", "LANG"});
     return locale && std::strncmp(locale, "ja", 2) == 0;
+}
+
+std::optional<std::string> resourceString(unsigned) { return std::nullopt; }
+
+std::string messageTextFromUtf8(std::string_view utf8) { return std::string(utf8); }
+
+std::u16string wideFromMessageText(std::string_view text) { return fromUtf8(text); }
+
+std::size_t messageTextCut(std::string_view text, std::size_t maxBytes) {
+    if (text.size() <= maxBytes) return text.size();
+    std::size_t cut = maxBytes;
+    // Step back over continuation bytes to the start of the character that
+    // would be split.
+    while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
+    return cut;
 }
 
 std::optional<std::string> utilityVersion() {
