@@ -2,13 +2,15 @@
 // none crashes, hangs or reaches outside the file.
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
 #include <cerrno>
+#ifndef _WIN32
+#include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <sys/inotify.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#endif
 
 #include "lxniccfg.h"
 #include "support/nicif_double.h"
@@ -103,6 +105,11 @@ TEST_F(DefinitionsInput, EntityExpansionIsBounded) {
 TEST_F(DefinitionsInput, NothingOutsideTheFileIsOpened) {
     std::string dtd = dir.write("outside.dtd", "<!ENTITY ext 'from outside'>");
     std::string text = dir.write("outside.txt", "from outside");
+#ifdef _WIN32
+    // The result codes are those of Linux; that nothing is opened or
+    // connected to is watched there.
+    std::string url = "http://127.0.0.1:9/x.dtd";
+#else
     int watch = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
     ASSERT_GE(watch, 0);
     ASSERT_GE(inotify_add_watch(watch, dtd.c_str(), IN_OPEN | IN_ACCESS), 0);
@@ -119,6 +126,7 @@ TEST_F(DefinitionsInput, NothingOutsideTheFileIsOpened) {
     socklen_t length = sizeof address;
     ASSERT_EQ(getsockname(server, reinterpret_cast<sockaddr *>(&address), &length), 0);
     std::string url = "http://127.0.0.1:" + std::to_string(ntohs(address.sin_port)) + "/x.dtd";
+#endif
 
     // A document that names an external DTD or uses an external entity is
     // rejected without it being read.
@@ -132,6 +140,7 @@ TEST_F(DefinitionsInput, NothingOutsideTheFileIsOpened) {
     EXPECT_EQ(Load(WithDoctype("<!ENTITY % p SYSTEM '" + dtd + "'> %p;", "<d/>")), 100u);
     EXPECT_EQ(Load(WithDoctype("<!ENTITY % p SYSTEM '" + url + "'> %p;", "<d/>")), 100u);
 
+#ifndef _WIN32
     char events[4096];
     errno = 0;
     EXPECT_EQ(read(watch, events, sizeof events), -1) << "a file outside the document was opened";
@@ -139,4 +148,5 @@ TEST_F(DefinitionsInput, NothingOutsideTheFileIsOpened) {
     EXPECT_EQ(accept(server, nullptr, nullptr), -1) << "the parser connected to the network";
     close(watch);
     close(server);
+#endif
 }

@@ -9,6 +9,11 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <string_view>
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 #include "lxniccfg.h"
 #include "support/nicif_double.h"
@@ -19,16 +24,32 @@ namespace script_test {
 
 using testing_support::Text;
 
+// A case that sets the locale through the environment, which only the Linux
+// build reads (on Windows the locale is the process's own; the Windows
+// suite runs such cases under a Japanese locale).
+#ifdef _WIN32
+#define SKIP_ON_WINDOWS(why) GTEST_SKIP() << why
+#else
+#define SKIP_ON_WINDOWS(why) (void)0
+#endif
+
 // Sets environment variables for one test and puts the old values back.
+// On Windows the utility version is lxnicui.dll's: LXNICUI_VERSION picks
+// one of the test builds of that module (or none) instead.
 class EnvironmentTest : public ::testing::Test {
 protected:
     void set(const char *name, std::optional<std::string> value) {
+#ifdef _WIN32
+        if (std::string_view(name) == "LXNICUI_VERSION") {
+            useUiModule(value);
+            return;
+        }
+#endif
         if (!saved_.count(name)) {
             const char *old = std::getenv(name);
             saved_[name] = old ? std::optional<std::string>(old) : std::nullopt;
         }
-        if (value) setenv(name, value->c_str(), 1);
-        else unsetenv(name);
+        testing_support::SetEnvironment(name, value);
     }
     void SetUp() override {
         nicif_double::Nic().reset();
@@ -38,10 +59,7 @@ protected:
         set("LXNICCFG_REGISTRY_ROOT", dir.path() + "/registry");
     }
     void TearDown() override {
-        for (auto &[name, value] : saved_) {
-            if (value) setenv(name.c_str(), value->c_str(), 1);
-            else unsetenv(name.c_str());
-        }
+        for (auto &[name, value] : saved_) testing_support::SetEnvironment(name.c_str(), value);
     }
     // A path in the test's directory, as UTF-16.
     std::u16string path(const std::string &name) const {
@@ -51,6 +69,16 @@ protected:
     testing_support::TempDir dir;
 
 private:
+#ifdef _WIN32
+    static void useUiModule(const std::optional<std::string> &version) {
+        const char *folder = !version                       ? "none"
+                             : *version == "9.2.0.1"          ? "plain"
+                             : *version == "9.2 'beta' & <x>" ? "awkward"
+                                                              : nullptr;
+        ASSERT_NE(folder, nullptr) << "no lxnicui.dll is built with the version " << *version;
+        testing_support::UseUiModuleFolder(std::string(LXNICUI_VARIANTS_DIR) + "/" + folder);
+    }
+#endif
     std::map<std::string, std::optional<std::string>> saved_;
 };
 

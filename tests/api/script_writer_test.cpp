@@ -1,6 +1,9 @@
 // WriteXmlScriptFile: whole documents compared byte for byte, the encoding
 // of texts, and failed writes.
 #include <sys/stat.h>
+#ifdef _WIN32
+#include <io.h>
+#endif
 
 #include <filesystem>
 
@@ -18,7 +21,7 @@ protected:
     std::string write(Records &r, uint8_t full, uint8_t comments) {
         std::u16string file = path("out.xml");
         EXPECT_EQ(WriteXmlScriptFile(r.teams, r.nics, file.c_str(), full, comments), 0u);
-        return ReadFile(dir.path() + "/out.xml");
+        return testing_support::ReadTextFile(dir.path() + "/out.xml");
     }
 };
 
@@ -179,8 +182,13 @@ TEST_F(ScriptWriter, ShortFormKeepsWhatRestoresTheConfiguration) {
 }
 
 TEST_F(ScriptWriter, FullFormReportsEveryListWithNamesAndStatus) {
+#ifdef _WIN32
+    testing_support::ManagementModeValue registry;
+    registry.set(1);
+#else
     std::filesystem::create_directories(dir.path() + "/registry/Software/Veltrane/VLTTEAM");
     dir.write("registry/Software/Veltrane/VLTTEAM/ManagementMode", "1\n");
+#endif
     Records r;
     AdapterEntry *eth0 = r.nic(1, "eth0");
     eth0->teamHandle = 9;
@@ -322,6 +330,7 @@ TEST_F(ScriptWriter, StatusTextsFollowTheCodeAndTeamActivity) {
 }
 
 TEST_F(ScriptWriter, ManagementModeIsOneOnlyForTheValueOne) {
+    SKIP_ON_WINDOWS("the Windows suite reads the registry value, set with reg.exe");
     std::filesystem::create_directories(dir.path() + "/registry/Software/Veltrane/VLTTEAM");
     for (auto [stored, shown] : {std::pair{"1", "1"}, std::pair{"2", "0"}, std::pair{"x", "0"}}) {
         dir.write("registry/Software/Veltrane/VLTTEAM/ManagementMode", stored);
@@ -351,6 +360,7 @@ TEST_F(ScriptWriter, Latin1KeepsItsCharactersAndReferencesTheRest) {
 }
 
 TEST_F(ScriptWriter, ShiftJisLocaleWritesShiftJisBytes) {
+    SKIP_ON_WINDOWS("the OEM code page is the process's");
     set("LANG", "ja_JP.SJIS");
     Records r;
     r.nic(1)->settingsList =
@@ -392,6 +402,9 @@ TEST_F(ScriptWriter, ReplacesAFileOnlyWhenTheWholeDocumentWasWritten) {
 }
 
 TEST_F(ScriptWriter, AReplacedFileKeepsItsPermissionsAndANewOneFollowsTheUmask) {
+#ifdef _WIN32
+    GTEST_SKIP() << "POSIX permissions";
+#else
     Records r;
     r.nic(1);
     std::string kept = dir.write("kept.xml", "earlier");
@@ -407,6 +420,7 @@ TEST_F(ScriptWriter, AReplacedFileKeepsItsPermissionsAndANewOneFollowsTheUmask) 
     EXPECT_EQ(st.st_mode & 0777, 0600u);
     ASSERT_EQ(stat((dir.path() + "/fresh.xml").c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0640u);  // 0666 less the umask 027
+#endif
 }
 
 TEST_F(ScriptWriter, WorksAfterCloseXml) {

@@ -1,5 +1,6 @@
 // The test double of the NIC interface library. A test program that links it
-// defines every NicIf* function, so it takes the real library's place. Its
+// defines every NicIf* function, so it takes the real library's place (on
+// Linux; see below for Windows). Its
 // answers are scripted per function, per handle and per property, and it
 // logs every call with its arguments in a readable form, e.g.
 //   NicIfSetAdapterProperty(17, 5, "Auto", 10)
@@ -15,6 +16,19 @@
 #include <vector>
 
 #include "lxnicif.h"
+
+// On Windows the double is a DLL named lxnicif.dll that the test programs
+// find first: lxniccfg.dll imports its NicIf* functions by ordinal, and the
+// tests reach the double itself through these exports.
+#if defined(_WIN32) && defined(NICIF_DOUBLE_DLL)
+#ifdef NICIF_DOUBLE_BUILDING
+#define NICIF_DOUBLE_API __declspec(dllexport)
+#else
+#define NICIF_DOUBLE_API __declspec(dllimport)
+#endif
+#else
+#define NICIF_DOUBLE_API
+#endif
 
 namespace nicif_double {
 
@@ -44,7 +58,7 @@ struct VlanSpec {
     uint64_t parent = 0;
 };
 
-class NicIfDouble {
+class NICIF_DOUBLE_API NicIfDouble {
 public:
     // Forgets every scripted answer and the call log.
     void reset();
@@ -151,11 +165,11 @@ private:
 };
 
 // The double every NicIf* function of the test program answers from.
-NicIfDouble &Nic();
+NICIF_DOUBLE_API NicIfDouble &Nic();
 
 // UTF-8 rendering of a UTF-16 text, for logs and assertions.
-std::string Utf8(const char16_t *text);
-std::string Utf8(const std::u16string &text);
-std::u16string Utf16(const std::string &text);
+NICIF_DOUBLE_API std::string Utf8(const char16_t *text);
+NICIF_DOUBLE_API std::string Utf8(const std::u16string &text);
+NICIF_DOUBLE_API std::u16string Utf16(const std::string &text);
 
 }  // namespace nicif_double

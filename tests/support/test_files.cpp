@@ -4,17 +4,45 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <stdexcept>
+
+#include <gtest/gtest.h>
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 #include "support/nicif_double.h"
 
 namespace testing_support {
 
+namespace {
+
+// A UTF-8 path as the file streams take it (on Windows a narrow path would
+// be read in the ANSI code page).
+std::filesystem::path FsPath(const std::string &utf8) {
+    return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
+}
+
+}  // namespace
+
 TempDir::TempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "lxniccfg-test-XXXXXX").string();
-    if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
-    path_ = pattern;
+    // A fresh name under the temporary folder; create_directory tells
+    // whether it was free.
+    std::random_device random;
+    const std::filesystem::path base = std::filesystem::temp_directory_path();
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        char name[32];
+        std::snprintf(name, sizeof name, "lxniccfg-test-%08x", static_cast<unsigned>(random()));
+        std::filesystem::path candidate = base / name;
+        if (std::filesystem::create_directory(candidate)) {
+            path_ = candidate.generic_string();
+            return;
+        }
+    }
+    throw std::runtime_error("no temporary directory could be created");
 }
 
 TempDir::~TempDir() {
@@ -24,7 +52,7 @@ TempDir::~TempDir() {
 
 std::string TempDir::write(const std::string &name, const std::string &bytes) const {
     std::string file = path_ + "/" + name;
-    std::ofstream out(file, std::ios::binary);
+    std::ofstream out(FsPath(file), std::ios::binary);
     out << bytes;
     return file;
 }
@@ -52,10 +80,72 @@ std::string WildcardDefinitions(const std::string &body, const std::string &root
 }
 
 std::string ReadFile(const std::string &path) {
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(FsPath(path), std::ios::binary);
     std::stringstream buffer;
     buffer << in.rdbuf();
     return buffer.str();
+}
+
+std::string ReadTextFile(const std::string &path) {
+    std::string bytes = ReadFile(path);
+#ifdef _WIN32
+    std::string text;
+    text.reserve(bytes.size());
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        if (bytes[i] == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') {
+            text.push_back('\n');
+            ++i;
+            continue;
+        }
+        EXPECT_FALSE(bytes[i] == '\n') << path << ": a line feed without carriage return at byte " << i;
+        text.push_back(bytes[i]);
+    }
+    return text;
+#else
+    return bytes;
+#endif
+}
+
+#ifdef _WIN32
+void UseUiModuleFolder(const std::string &folder) {
+    static const std::string original = [] {
+        char path[32768];
+        DWORD n = ::GetEnvironmentVariableA("PATH", path, sizeof path);
+        return std::string(path, n < sizeof path ? n : 0);
+    }();
+    ASSERT_TRUE(::SetEnvironmentVariableA("PATH", (original + ";" + folder).c_str()));
+}
+
+ManagementModeValue::ManagementModeValue()
+    : mutex_(::CreateMutexW(nullptr, FALSE, L"lxniccfg-tests-management-mode")) {
+    ::WaitForSingleObject(static_cast<HANDLE>(mutex_), INFINITE);
+    remove();
+}
+
+ManagementModeValue::~ManagementModeValue() {
+    remove();
+    ::ReleaseMutex(static_cast<HANDLE>(mutex_));
+    ::CloseHandle(static_cast<HANDLE>(mutex_));
+}
+
+void ManagementModeValue::set(uint32_t mode) {
+    ASSERT_EQ(::RegSetKeyValueW(HKEY_LOCAL_MACHINE, L"Software\\Veltrane\\VLTTEAM", L"ManagementMode", REG_DWORD,
+                                &mode, sizeof mode),
+              ERROR_SUCCESS);
+}
+
+void ManagementModeValue::remove() {
+    ::RegDeleteKeyW(HKEY_LOCAL_MACHINE, L"Software\\Veltrane\\VLTTEAM");
+}
+#endif
+
+void SetEnvironment(const char *name, const std::optional<std::string> &value) {
+#ifdef _WIN32
+    _putenv_s(name, value ? value->c_str() : "");
+#else
+    if (value) setenv(name, value->c_str(), 1);
+    else unsetenv(name);
+#endif
 }
 
 std::u16string W(const std::string &utf8) { return nicif_double::Utf16(utf8); }

@@ -1,6 +1,8 @@
 // Temporary files for tests.
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <string>
 
 namespace testing_support {
@@ -30,6 +32,39 @@ std::string StampedDefinitions(const std::string &body, const std::string &root 
 std::string WildcardDefinitions(const std::string &body, const std::string &root = "definitions");
 
 std::string ReadFile(const std::string &path);
+
+// The text of a file written as a text stream: on Windows every line feed
+// must come as CR LF (a bare line feed fails the test), and the text is
+// given back with line feeds alone; elsewhere the bytes as they are.
+std::string ReadTextFile(const std::string &path);
+
+#ifdef _WIN32
+// Makes the DLL search find lxnicui.dll in the given folder (and nowhere
+// else): the folder is put at the end of PATH, where the search looks last.
+void UseUiModuleFolder(const std::string &folder);
+
+// The registry value the script writer reads the management mode from
+// (HKLM\Software\Veltrane\VLTTEAM\ManagementMode), held by one test process
+// at a time: the lock is taken when the object is made, and the key is
+// removed when it is destroyed.
+class ManagementModeValue {
+public:
+    ManagementModeValue();
+    ~ManagementModeValue();
+    ManagementModeValue(const ManagementModeValue &) = delete;
+    ManagementModeValue &operator=(const ManagementModeValue &) = delete;
+    // Sets the value as a 32-bit number.
+    void set(uint32_t mode);
+    // Removes the key.
+    void remove();
+
+private:
+    void *mutex_;
+};
+#endif
+
+// Sets an environment variable of the process, or removes it.
+void SetEnvironment(const char *name, const std::optional<std::string> &value);
 
 // UTF-16 text of a UTF-8 string.
 std::u16string W(const std::string &utf8);

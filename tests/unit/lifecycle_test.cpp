@@ -112,3 +112,18 @@ TEST_F(Lifecycle, FileNamesNeedNoEscaping) {
         CloseXml(0);
     }
 }
+
+TEST_F(Lifecycle, DataEndsAtCtrlZForTheChecksumAndTheParserAlike) {
+    // CR LF line ends and a Ctrl-Z after the document, as DOS editors leave
+    // them: the checksum is summed over the text as a text-mode read
+    // delivers it, and the parser reads the same text.
+    const std::string body = "\n" + kGoodLinks + "\n</definitions>\n";
+    std::string crlf;
+    for (char c : body) crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
+    const std::string tag = "<definitions csum='" + testing_support::ChecksumOf(body) + "'>";
+    EXPECT_EQ(Init(dir.write("dos.xml", tag + crlf + "\x1a" + "<after the end of the data")), 0u);
+    EXPECT_TRUE(Has("A"));
+    CloseXml(0);
+    // A Ctrl-Z inside the document cuts it short.
+    EXPECT_EQ(Init(dir.write("cut.xml", WildcardDefinitions(kGoodLinks + "\x1a</definitions>"))), 100u);
+}
