@@ -9,31 +9,4 @@ cd "$(dirname "$0")/.."
 cmake -S . -B build -G Ninja >/dev/null
 cmake --build build -j "$(nproc)"
 
-echo "== lxnicdefs check definitions/lxnicdefs.xml =="
-./build/tools/lxnicdefs/lxnicdefs check definitions/lxnicdefs.xml
-
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-lxnicctl() {
-  printf '\n$ lxnicctl'
-  printf ' %q' "$@"
-  echo
-  ./build/tools/lxnicctl/lxnicctl "$@"
-}
-state=(--state "$work/server.json")
-
-lxnicctl "${state[@]}" list
-lxnicctl "${state[@]}" show eth0 Advanced
-lxnicctl "${state[@]}" set eth2 "SpeedDuplex=100 Mbps Full Duplex"
-lxnicctl "${state[@]}" set eth0 "SpeedDuplex=10 Mbps Half Duplex"
-lxnicctl "${state[@]}" set eth0 "JumboFrames=9014 Bytes"
-lxnicctl "${state[@]}" team create "Team 2" --members 4,5 "LoadBalAlgorithm=IP Address"
-lxnicctl "${state[@]}" vlan add "Team 2" --id 30 --name Storage
-lxnicctl "${state[@]}" list
-lxnicctl "${state[@]}" save "$work/config.xml"
-echo
-echo "\$ cat config.xml"
-cat "$work/config.xml"
-lxnicctl --state "$work/fresh.json" load "$work/config.xml" --dry-run
-lxnicctl --state "$work/fresh.json" load "$work/config.xml"
-lxnicctl --state "$work/fresh.json" list
+./scripts/demo-steps.sh "$PWD/build/tools/lxnicdefs/lxnicdefs" "$PWD/build/tools/lxnicctl/lxnicctl"

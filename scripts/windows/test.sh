@@ -1,0 +1,63 @@
+#!/usr/bin/env bash
+# The Windows stage: cross-builds the library, the simulated NIC interface
+# library, the tools and the tests for 64-bit Windows with mingw-w64, and
+# runs the tests under wine64 through CTest; then runs the demonstration
+# with lxnicctl.exe and compares its output with the Linux programs' (a
+# Linux build of the tools in LINUX_BUILD, default build/, built if needed).
+#
+#   scripts/windows/test.sh [BUILD_DIR [LINUX_BUILD]]
+#
+# Xerces-C for Windows is built once into LXNICCFG_WINDOWS_DEPS (default
+# .deps/). Wine keeps its prefix in BUILD_DIR/wine.
+set -euo pipefail
+cd "$(dirname "$0")/../.."
+root=$PWD
+build=${1:-build-windows}
+linux_build=${2:-build}
+deps=${LXNICCFG_WINDOWS_DEPS:-$root/.deps}
+jobs=$(nproc)
+
+./scripts/windows/setup.sh
+./scripts/windows/xerces.sh "$deps"
+
+# The locales Wine runs under, made into a folder of the build (the
+# machine's own locale settings are left alone).
+mkdir -p "$build/locales"
+for locale in en_US ja_JP; do
+  [ -d "$build/locales/$locale.UTF-8" ] || localedef -i "$locale" -f UTF-8 "$build/locales/$locale.UTF-8"
+done
+
+# A private Wine prefix, and one wine server kept running for the whole
+# stage: each test process then starts in a fraction of a second.
+export WINEPREFIX="$root/$build/wine" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" WINEARCH=win64
+export LOCPATH="$root/$build/locales" LC_ALL=en_US.UTF-8
+wine64=/usr/lib/wine/wine64
+wineserver=/usr/lib/wine/wineserver64
+[ -x "$wineserver" ] || wineserver=$(command -v wineserver)
+"$wine64" wineboot --init >/dev/null 2>&1 || true
+"$wineserver" -p >/dev/null 2>&1
+trap '"$wineserver" -k 2>/dev/null || true' EXIT
+
+cmake -S . -B "$build" -G Ninja \
+  -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
+  -DLXNICCFG_WINDOWS_DEPS="$deps" -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build "$build" -j "$jobs"
+ctest --test-dir "$build" -j "$jobs" --output-on-failure
+
+# The demonstration: lxnicctl.exe under Wine says what the Linux lxnicctl
+# says (Windows programs end their lines with CR LF; those are compared as
+# line feeds).
+if [ ! -x "$linux_build/tools/lxnicctl/lxnicctl" ] || [ ! -x "$linux_build/tools/lxnicdefs/lxnicdefs" ]; then
+  cmake -S . -B "$linux_build" -G Ninja >/dev/null
+  cmake --build "$linux_build" -j "$jobs" --target lxnicctl lxnicdefs
+fi
+echo "-- the demonstration under Wine, compared with Linux"
+./scripts/demo-steps.sh "$root/$linux_build/tools/lxnicdefs/lxnicdefs" "$root/$linux_build/tools/lxnicctl/lxnicctl" \
+  > "$build/demo-linux.txt" 2>&1
+./scripts/demo-steps.sh "$wine64 $root/$build/bin/lxnicdefs.exe" "$wine64 $root/$build/bin/lxnicctl.exe" 2>&1 |
+  tr -d '\r' > "$build/demo-windows.txt"
+if ! diff -u "$build/demo-linux.txt" "$build/demo-windows.txt"; then
+  echo "the demonstration under Wine differs from the Linux one" >&2
+  exit 1
+fi
+echo "the demonstration under Wine gives the same $(wc -l < "$build/demo-windows.txt") lines as on Linux"
