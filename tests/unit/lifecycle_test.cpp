@@ -3,6 +3,7 @@
 #include "lxniccfg.h"
 
 #include "definitions/catalog.h"
+#include "definitions/loader.h"
 #include "support/nicif_double.h"
 #include "support/test_files.h"
 
@@ -121,9 +122,17 @@ TEST_F(Lifecycle, DataEndsAtCtrlZForTheChecksumAndTheParserAlike) {
     std::string crlf;
     for (char c : body) crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
     const std::string tag = "<definitions csum='" + testing_support::ChecksumOf(body) + "'>";
-    EXPECT_EQ(Init(dir.write("dos.xml", tag + crlf + "\x1a" + "<after the end of the data")), 0u);
+    const std::string dos = dir.write("dos.xml", tag + crlf + "\x1a" + "<after the end of the data");
+    EXPECT_EQ(Init(dos), 0u);
     EXPECT_TRUE(Has("A"));
     CloseXml(0);
     // A Ctrl-Z inside the document cuts it short.
-    EXPECT_EQ(Init(dir.write("cut.xml", WildcardDefinitions(kGoodLinks + "\x1a</definitions>"))), 100u);
+    const std::string cut = dir.write("cut.xml", WildcardDefinitions(kGoodLinks + "\x1a</definitions>"));
+    EXPECT_EQ(Init(cut), 100u);
+    // Loading without the checksum (as lxnicdefs does) reads the same data.
+    DefinitionsCatalog catalog;
+    EXPECT_EQ(LoadDefinitionsInto(DualString::fromUtf8(dos), catalog, nullptr), 0u);
+    EXPECT_NE(catalog.slot(0), nullptr);
+    DefinitionsCatalog other;
+    EXPECT_EQ(LoadDefinitionsInto(DualString::fromUtf8(cut), other, nullptr), 100u);
 }
