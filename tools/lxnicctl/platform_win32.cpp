@@ -5,6 +5,9 @@
 #include <fcntl.h>
 #include <io.h>
 #include <windows.h>
+// <windows.h> makes ReplaceFile a macro for its own ReplaceFileA; the name is
+// this layer's function here.
+#undef ReplaceFile
 
 #include <algorithm>
 #include <cstdio>
