@@ -30,13 +30,18 @@ done
 # A private Wine prefix, and one wine server kept running for the whole
 # stage: each test process then starts in a fraction of a second.
 export WINEPREFIX="$root/$build/wine" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" WINEARCH=win64
-export LOCPATH="$root/$build/locales" LC_ALL=en_US.UTF-8
+export LOCPATH="$root/$build/locales"
+# The programs started from here find the locale in LOCPATH; this shell does
+# not look there and would warn.
+{ export LC_ALL=en_US.UTF-8; } 2>/dev/null
 wine64=/usr/lib/wine/wine64
 wineserver=/usr/lib/wine/wineserver64
 [ -x "$wineserver" ] || wineserver=$(command -v wineserver)
+# A server already running for this prefix is used as it is, and left running.
+if "$wineserver" -p >/dev/null 2>&1; then
+  trap '"$wineserver" -k 2>/dev/null || true' EXIT
+fi
 "$wine64" wineboot --init >/dev/null 2>&1 || true
-"$wineserver" -p >/dev/null 2>&1
-trap '"$wineserver" -k 2>/dev/null || true' EXIT
 
 cmake -S . -B "$build" -G Ninja \
   -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
