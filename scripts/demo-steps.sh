@@ -31,7 +31,7 @@ lxnicctl "${state[@]}" list
 lxnicctl "${state[@]}" show eth0 Advanced
 lxnicctl "${state[@]}" set eth2 "SpeedDuplex=100 Mbps Full Duplex"
 lxnicctl "${state[@]}" set eth0 "SpeedDuplex=10 Mbps Half Duplex"
-lxnicctl "${state[@]}" set eth0 "JumboFrames=9014 Bytes"
+lxnicctl "${state[@]}" set eth2 "JumboFrames=9014 Bytes"
 lxnicctl "${state[@]}" team create "Team 2" --members 4,5 "LoadBalAlgorithm=IP Address"
 lxnicctl "${state[@]}" vlan add "Team 2" --id 30 --name Storage
 lxnicctl "${state[@]}" list
