@@ -30,6 +30,12 @@ EXIT_CODES = {
     1: ('failed', 'the command failed'),
     2: ('usage', 'lxnicctl refused the command line'),
 }
+# Commands for which an exit code means something of its own: diff and verify
+# exit 1 when the server differs and 2 when they could not compare at all.
+COMMAND_EXIT_CODES = {
+    ('diff', 2): ('could_not_compare', 'lxnicctl could not compare the server with the script'),
+    ('verify', 2): ('could_not_compare', 'lxnicctl could not compare the server with the checkpoint'),
+}
 
 # The configuration library's own result codes. A code that is not here came
 # from the NIC interface library (INTERFACE_RESULTS).
@@ -85,14 +91,27 @@ def describe_result(call, code):
     return reason, meaning
 
 
-def failure_of(rc, stdout, stderr):
+def command_of(args):
+    """The lxnicctl command among `args` (the arguments after the global
+    options): the first one that is not an option."""
+    return next((arg for arg in args if not arg.startswith('-')), None)
+
+
+def exit_code_meaning(rc, command=None):
+    """The reason and meaning of lxnicctl's exit code `rc` for `command`."""
+    return COMMAND_EXIT_CODES.get((command, rc)) or EXIT_CODES.get(rc, ('failed', 'lxnicctl ended with exit code %s' % rc))
+
+
+def failure_of(rc, stdout, stderr, command=None):
     """What a failed lxnicctl run reports: its message and, when a library
     call failed, the call, its result code, the reason and its meaning.
 
     lxnicctl --json puts one object {"error": {...}} on standard output; older
     builds and commands without --json print "lxnicctl: MESSAGE" on standard
-    error, naming the call as "CALL answered result N (MEANING)"."""
-    info = {'rc': rc, 'reason': EXIT_CODES.get(rc, ('failed', ''))[0]}
+    error, naming the call as "CALL answered result N (MEANING)". `command`
+    is the lxnicctl command that ran, for the exit codes of its own."""
+    exit_reason, exit_meaning = exit_code_meaning(rc, command)
+    info = {'rc': rc, 'reason': exit_reason}
     error = None
     try:
         parsed = json.loads(stdout) if stdout and stdout.strip() else None
@@ -114,7 +133,7 @@ def failure_of(rc, stdout, stderr):
         if found:
             call, code = found.group(1), int(found.group(2))
     if not message:
-        message = EXIT_CODES.get(rc, ('failed', 'lxnicctl ended with exit code %s' % rc))[1]
+        message = exit_meaning
     info['message'] = message
     if isinstance(code, int):
         reason, known = describe_result(call, code)
@@ -161,7 +180,7 @@ class Lxnicctl:
         rc, stdout, stderr = self.module.run_command(command, expand_user_and_vars=False,
                                                      environ_update={'LC_ALL': 'C'})
         if rc not in accept:
-            raise LxnicctlError(command, failure_of(rc, stdout, stderr))
+            raise LxnicctlError(command, failure_of(rc, stdout, stderr, command_of(args)))
         return stdout
 
     def json(self, args, accept=(0,)):
@@ -176,7 +195,8 @@ class Lxnicctl:
             raise LxnicctlError(self.base + command,
                                 {'rc': 0, 'reason': 'output', 'message': 'lxnicctl did not print JSON: %s' % out[:200]})
         if isinstance(parsed, dict) and isinstance(parsed.get('error'), dict):
-            raise LxnicctlError(self.base + command, failure_of(parsed['error'].get('exitCode', 1), out, ''))
+            raise LxnicctlError(self.base + command,
+                                failure_of(parsed['error'].get('exitCode', 1), out, '', command_of(args)))
         return parsed
 
     def change(self, args):

@@ -36,10 +36,14 @@ SAVE_FAILED = ('lxnicctl: writing team and VLAN properties, committing adapters 
      {'reason': 'failed', 'call': None, 'message_starts': 'eth0 is a member'}),
     (2, '', 'The following arguments were not expected: --backend linux\n',
      {'reason': 'usage', 'call': None, 'message_starts': 'The following arguments'}),
+    # diff and verify exit 2 when they could not compare: no usage error.
+    (2, json.dumps({'error': {'message': 'checkpoint 7 is not readable', 'exitCode': 2}}), '',
+     {'command': 'verify', 'reason': 'could_not_compare', 'call': None, 'message_starts': 'checkpoint 7'}),
+    (2, '', '', {'command': 'diff', 'reason': 'could_not_compare', 'message_starts': 'lxnicctl could not compare'}),
     (1, '', '', {'reason': 'failed', 'message_starts': 'the command failed'}),
 ])
 def test_failure_of(rc, stdout, stderr, expected):
-    info = failure_of(rc, stdout, stderr)
+    info = failure_of(rc, stdout, stderr, expected.get('command'))
     assert info['rc'] == rc
     assert info['reason'] == expected['reason']
     assert info['message'].startswith(expected.get('message_starts', ''))
