@@ -15,7 +15,7 @@ set -euo pipefail
 cd "$(dirname "$0")/../.."
 build=${1:-build-windows}
 [ -f "$build/CMakeCache.txt" ] || { echo "no Windows build in $build: run scripts/windows/test.sh" >&2; exit 1; }
-cmake --build "$build" -j "$(nproc)" --target lxniccfg lxnicif lxnicui lxnicctl lxnicdefs
+cmake --build "$build" -j "$(nproc)" --target lxniccfg lxnicif_sim lxnicui lxnicctl lxnicdefs
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
 name="lxniccfg-$version-win64"
 stage=$(mktemp -d)
