@@ -193,8 +193,8 @@ KernelError ChangeLink(Netlink &nl, int index, const LinkChange &change) {
     return nl.route(std::move(msg));
 }
 
-KernelError CreateBond(Netlink &nl, const std::string &name, const std::vector<BondValue> &options) {
-    Message msg = LinkMessage(nl, RTM_NEWLINK, NLM_F_CREATE | NLM_F_EXCL, 0);
+KernelError CreateBond(Netlink &nl, const std::string &name, const std::vector<BondValue> &options, int index) {
+    Message msg = LinkMessage(nl, RTM_NEWLINK, NLM_F_CREATE | NLM_F_EXCL, index);
     if (!msg || nla_put_string(msg.get(), IFLA_IFNAME, name.c_str()) < 0 || !PutBondOptions(msg.get(), options))
         return kNoMemory;
     return nl.route(std::move(msg));
@@ -207,8 +207,8 @@ KernelError SetBondOptions(Netlink &nl, int index, const std::vector<BondValue> 
 }
 
 KernelError CreateVlan(Netlink &nl, const std::string &name, int parent, uint16_t id, uint16_t protocol,
-                       std::optional<uint32_t> mtu) {
-    Message msg = LinkMessage(nl, RTM_NEWLINK, NLM_F_CREATE | NLM_F_EXCL, 0);
+                       std::optional<uint32_t> mtu, int index) {
+    Message msg = LinkMessage(nl, RTM_NEWLINK, NLM_F_CREATE | NLM_F_EXCL, index);
     if (!msg) return kNoMemory;
     nl_msg *m = msg.get();
     if (nla_put_string(m, IFLA_IFNAME, name.c_str()) < 0 ||

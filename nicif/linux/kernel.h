@@ -63,10 +63,12 @@ struct BondValue {
     uint32_t value = 0;
     std::vector<uint32_t> ips;  // IpList, network byte order
 };
-KernelError CreateBond(Netlink &nl, const std::string &name, const std::vector<BondValue> &options);
+// The creations take the interface index the new link is to have (0: the
+// kernel chooses); the kernel answers EBUSY when another link has it.
+KernelError CreateBond(Netlink &nl, const std::string &name, const std::vector<BondValue> &options, int index = 0);
 KernelError SetBondOptions(Netlink &nl, int index, const std::vector<BondValue> &options);
 KernelError CreateVlan(Netlink &nl, const std::string &name, int parent, uint16_t id, uint16_t protocol,
-                       std::optional<uint32_t> mtu);
+                       std::optional<uint32_t> mtu, int index = 0);
 KernelError DeleteLink(Netlink &nl, int index);
 
 // The ethtool netlink messages whose attributes are plain numbers.

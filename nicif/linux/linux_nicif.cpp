@@ -3,9 +3,10 @@
 // Adapters are the Ethernet interfaces of hardware (and veth and dummy
 // devices); teams are bonding devices; VLANs are 802.1Q devices on an
 // adapter or a bond. An object's handle is its interface index, so it stays
-// the same across calls and processes while the interface exists; an object
-// created by a change that is not committed yet has a handle from 2^32 on,
-// which keeps working after the commit.
+// the same across calls and processes while the interface exists. An
+// object created by a change gets, at once, the interface index it will be
+// created with (one not in use), so the handle a front end keeps is the one
+// every listing shows after the commit.
 //
 // Codes: 0 done; 1 no value (this object or its driver has no such
 // setting); 2 no such interface, or not of the kind the call expects; 3 the

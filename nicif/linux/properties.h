@@ -59,6 +59,11 @@ enum RuleBits : unsigned {
     kCreateOnly = 8,    // given when the object is created; the kernel cannot change it later
     kMembersOnly = 16,  // a team has no such setting itself: a team write goes to its members
     kAfterMembers = 32, // a team write applied after the commit's members are added
+    // A bond's value follows its members' (its offloads are what every
+    // member offers): a team write goes to each member and then to the
+    // bond, after the commit's members are added. A bond without members
+    // keeps such features off.
+    kWithMembers = 64,
 };
 
 // Sections of the systemd-networkd files a setting goes to.

@@ -1,6 +1,8 @@
 #include "server.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -98,11 +100,15 @@ struct Exec {
     Netlink &nl;
     std::map<Handle, int> &created;
     int index(Handle h) const {
-        if (h < kFirstProvisional) return static_cast<int>(h);
         auto it = created.find(h);
-        return it == created.end() ? 0 : it->second;
+        if (it != created.end()) return it->second;
+        return h < kFirstProvisional ? static_cast<int>(h) : 0;
     }
 };
+
+// The interface index a new object is created with: its handle, unless the
+// handle is a provisional one.
+int ReservedIndex(Handle h) { return h < kFirstProvisional ? static_cast<int>(h) : 0; }
 
 struct Step {
     std::string what;
@@ -232,9 +238,32 @@ Netlink &Server::nl() {
 
 int Server::indexOf(Handle h) const {
     if (h == 0) return 0;
-    if (h < kFirstProvisional) return static_cast<int>(h);
     auto it = created_.find(h);
-    return it == created_.end() ? 0 : it->second;
+    if (it != created_.end()) return it->second;
+    return h < kFirstProvisional ? static_cast<int>(h) : 0;
+}
+
+bool Server::staged(Handle h) const {
+    for (const Change &c : staged_) {
+        if ((c.kind == Change::CreateTeam || c.kind == Change::CreateVlan) && c.owner == h) return true;
+    }
+    return false;
+}
+
+// A new object's handle is the interface index it is created with: one above
+// every index in use and every one handed out before, so that the handle a
+// front end keeps is the one every later listing shows, in any process.
+// Should another interface take that index before the commit, the kernel
+// chooses one and this process maps the handle to it.
+Handle Server::reserveHandle() {
+    KernelError error;
+    std::vector<Link> links = ReadLinks(nl(), error);
+    if (error) return nextProvisional_++;
+    Handle highest = lastReserved_;
+    for (const Link &l : links) highest = std::max(highest, static_cast<Handle>(l.index));
+    if (highest + 1 >= static_cast<Handle>(INT32_MAX)) return nextProvisional_++;
+    lastReserved_ = highest + 1;
+    return lastReserved_;
 }
 
 uint32_t Server::enumerate(void **nics, uint32_t *nicCount, void **teams, uint32_t *teamCount, void **vlans,
@@ -326,7 +355,6 @@ uint32_t Server::enumerate(void **nics, uint32_t *nicCount, void **teams, uint32
 uint32_t Server::read(Handle h, unsigned object, uint32_t property, std::string &raw) {
     const PropertyRow *row = FindRow(property, object);
     if (!row) return kNoValue;
-    if (object == kTeam && (row->rules & kMembersOnly)) return kNoValue;  // the members hold it
     int index = indexOf(h);
     if (index == 0) return kUnknownHandle;  // not created yet, or never handed out
     KernelError error;
@@ -340,9 +368,31 @@ uint32_t Server::read(Handle h, unsigned object, uint32_t property, std::string 
     if (KindOf(*link) != object) return kUnknownHandle;
     KernelValue value;
     std::string why;
+    // A setting the members hold is the team's when they all agree; a bond
+    // that lacks one of its members' features answers theirs likewise.
+    if (object == kTeam && (row->rules & kMembersOnly)) return readMembers(index, *row, raw);
     uint32_t code = ReadValue(nl(), *link, *row, value, why);
+    if (code == kNoValue && object == kTeam && (row->rules & kWithMembers)) return readMembers(index, *row, raw);
     if (code != 0) return code;
     raw = row->source == Source::Stats ? value.text : FormatRaw(*row, value);
+    return kOk;
+}
+
+uint32_t Server::readMembers(int team, const PropertyRow &row, std::string &raw) {
+    KernelError error;
+    std::optional<std::string> common;
+    for (const Link &l : ReadLinks(nl(), error)) {
+        if (l.master != team || KindOf(l) != kAdapter) continue;
+        KernelValue value;
+        std::string why;
+        if (ReadValue(nl(), l, row, value, why) != 0) return kNoValue;
+        std::string text = FormatRaw(row, value);
+        if (common && *common != text) return kNoValue;  // the members differ
+        common = text;
+    }
+    if (error) return Refuse(CodeFor(error, kInternalError), "listing the interfaces failed: " + Explain(error));
+    if (!common) return kNoValue;  // no members
+    raw = *common;
     return kOk;
 }
 
@@ -408,7 +458,7 @@ uint32_t Server::write(Handle h, unsigned object, uint32_t property, const std::
     auto value = ParseRaw(*row, raw, problem);
     if (!value) return Refuse(kPropertyError, std::string("the ") + row->name + " cannot be set to \"" + raw + "\": " + problem);
     int index = indexOf(h);
-    bool provisional = h >= kFirstProvisional && index == 0;
+    bool provisional = staged(h);
     std::optional<Link> link;
     if (!provisional) {
         KernelError error;
@@ -463,9 +513,10 @@ uint32_t Server::createTeam(const std::vector<std::pair<uint32_t, std::string>> 
     change.kind = Change::CreateTeam;
     if (uint32_t code = ReadSettings(records, kTeam, change.settings)) return code;
     for (Handle m : members) change.members.push_back(indexOf(m) ? static_cast<Handle>(indexOf(m)) : m);
-    change.owner = nextProvisional_;
+    change.owner = reserveHandle();
+    Handle owner = change.owner;
     if (uint32_t code = stage(std::move(change))) return code;
-    team = nextProvisional_++;
+    team = owner;
     return kOk;
 }
 
@@ -499,9 +550,10 @@ uint32_t Server::createVlan(const std::vector<std::pair<uint32_t, std::string>> 
     if (uint32_t code = ReadSettings(records, kVlan, change.settings)) return code;
     change.other = indexOf(parent) ? static_cast<Handle>(indexOf(parent)) : parent;
     change.object = parentIsTeam ? kTeam : kAdapter;
-    change.owner = nextProvisional_;
+    change.owner = reserveHandle();
+    Handle owner = change.owner;
     if (uint32_t code = stage(std::move(change))) return code;
-    vlan = nextProvisional_++;
+    vlan = owner;
     return kOk;
 }
 
@@ -567,6 +619,14 @@ uint32_t Server::buildPlan(const std::vector<Change> &changes, Plan &plan) {
             return WriteValue(ex.nl, ex.index(h), *row, value, undo);
         };
         plan.steps.push_back(std::move(step));
+    };
+    // The interface index kept for a new object (its handle) must still be
+    // free: another program may have created an interface since.
+    auto reservedFree = [&](Handle h, const std::string &name) -> uint32_t {
+        auto it = m.objects.find(h);
+        if (it == m.objects.end()) return kOk;
+        return Refuse(kConflict, "the handle " + std::to_string(h) + " given to the new " + name + " is the index of " +
+                                     it->second.name + " now, which was created meanwhile; create " + name + " again");
     };
     auto checkName = [&](const std::string &name, Handle self) -> uint32_t {
         if (std::string why = InterfaceNameProblem(name); !why.empty())
@@ -681,6 +741,7 @@ uint32_t Server::buildPlan(const std::vector<Change> &changes, Plan &plan) {
             }
         }
         if (uint32_t code = checkName(name, 0)) return code;
+        if (uint32_t code = reservedFree(c.owner, name)) return code;
         Object t;
         t.handle = c.owner;
         t.kind = kTeam;
@@ -719,8 +780,9 @@ uint32_t Server::buildPlan(const std::vector<Change> &changes, Plan &plan) {
         Handle h = c.owner;
         plan.steps.push_back({name + ": creating the team", kPropertyError,
                               [h, name, options](Exec &ex, std::vector<Undo> &undo) {
-                                  if (KernelError e = CreateBond(ex.nl, name, options)) return e;
-                                  KernelError e;
+                                  KernelError e = CreateBond(ex.nl, name, options, ReservedIndex(h));
+                                  if (e.error == -EBUSY) e = CreateBond(ex.nl, name, options);
+                                  if (e) return e;
                                   for (const Link &l : ReadLinks(ex.nl, e)) {
                                       if (l.name == name) ex.created[h] = l.index;
                                   }
@@ -748,7 +810,7 @@ uint32_t Server::buildPlan(const std::vector<Change> &changes, Plan &plan) {
     for (const auto &[h, s] : teamWrites) {
         Object *t = m.find(h, kTeam);
         if (!t) return missing(h, kTeam);
-        if (s.row->rules & (kAfterMembers | kMembersOnly)) continue;
+        if (s.row->rules & (kAfterMembers | kMembersOnly | kWithMembers)) continue;
         if ((s.row->rules & kNoMembers) && !m.membersOf(h).empty()) {
             return Refuse(kPropertyError, t->name + ": the kernel changes a bond's " + s.row->name +
                                               " only while the bond has no members; remove its members first, "
@@ -807,10 +869,11 @@ uint32_t Server::buildPlan(const std::vector<Change> &changes, Plan &plan) {
     }
     // 8 settings that need the members.
     for (const auto &[h, s] : teamWrites) {
-        if (!(s.row->rules & (kAfterMembers | kMembersOnly))) continue;
+        if (!(s.row->rules & (kAfterMembers | kMembersOnly | kWithMembers))) continue;
         Object *t = m.find(h, kTeam);
-        if (s.row->rules & kMembersOnly) {
+        if (s.row->rules & (kMembersOnly | kWithMembers)) {
             for (Object *a : m.membersOf(h)) propertyStep(a->handle, s, a->name);
+            if (s.row->rules & kWithMembers) propertyStep(h, s, t->name);
             continue;
         }
         if (s.row->conversion == Conversion::Interface && !s.value.text.empty()) {
@@ -843,6 +906,7 @@ uint32_t Server::buildPlan(const std::vector<Change> &changes, Plan &plan) {
             if (name.size() > 15) name = "vlan" + std::to_string(vid);
         }
         if (uint32_t code = checkName(name, 0)) return code;
+        if (uint32_t code = reservedFree(c.owner, name)) return code;
         uint16_t protocol = 0x8100;
         if (const Setting *s = Find(settings, 202)) protocol = static_cast<uint16_t>(s->value.number);
         std::optional<uint32_t> mtu;
@@ -857,8 +921,10 @@ uint32_t Server::buildPlan(const std::vector<Change> &changes, Plan &plan) {
         Handle h = c.owner, parent = c.other;
         plan.steps.push_back({name + ": creating VLAN " + std::to_string(vid) + " on " + p->name, kPropertyError,
                               [h, parent, name, vid, protocol, mtu](Exec &ex, std::vector<Undo> &undo) {
-                                  if (KernelError e = CreateVlan(ex.nl, name, ex.index(parent), vid, protocol, mtu)) return e;
-                                  KernelError e;
+                                  KernelError e =
+                                      CreateVlan(ex.nl, name, ex.index(parent), vid, protocol, mtu, ReservedIndex(h));
+                                  if (e.error == -EBUSY) e = CreateVlan(ex.nl, name, ex.index(parent), vid, protocol, mtu);
+                                  if (e) return e;
                                   for (const Link &l : ReadLinks(ex.nl, e)) {
                                       if (l.name == name) ex.created[h] = l.index;
                                   }
@@ -946,7 +1012,7 @@ uint32_t Server::applyConfigChanges(Handle h, uint32_t flags) {
 
 bool Server::known(Handle h) {
     if (h == 0) return false;
-    if (h >= kFirstProvisional && h < nextProvisional_) return true;
+    if (staged(h) || created_.count(h)) return true;
     int index = indexOf(h);
     if (index == 0) return false;
     KernelError error;

@@ -96,6 +96,14 @@ private:
     // by an earlier commit of this process; 0 when there is none.
     int indexOf(Handle h) const;
     uint32_t stage(Change change);
+    // A team's value of a setting its members hold: theirs when they all
+    // agree, 1 (no value) when they differ or there are none.
+    uint32_t readMembers(int team, const PropertyRow &row, std::string &raw);
+    // Whether a creation staged now gave out this handle.
+    bool staged(Handle h) const;
+    // The handle for a new object: the interface index it will be created
+    // with (a provisional handle from 2^32 on when none can be chosen).
+    Handle reserveHandle();
     // A handle of an interface that exists, or of an object staged to be
     // created.
     bool known(Handle h);
@@ -105,7 +113,8 @@ private:
     std::unique_ptr<Netlink> nl_;
     std::vector<Change> staged_;
     Handle nextProvisional_ = kFirstProvisional;
-    std::map<Handle, int> created_;  // provisional handle -> interface index once committed
+    Handle lastReserved_ = 0;  // the highest interface index handed out for a new object
+    std::map<Handle, int> created_;  // handle of a new object -> its interface index once committed
     bool transaction_ = false;
 };
 
