@@ -6,7 +6,9 @@
 # corpus. The Debian packages of the plain build are built, checked and
 # unpacked into a throw-away root (nothing is installed on the machine). The
 # Windows build is cross-built with mingw-w64, its tests and the
-# demonstration run under Wine, and its zip is made. Every stage has a
+# demonstration run under Wine, and its zip is made. The Linux NIC interface
+# library's kernel tests run in a QEMU VM with Debian's own kernel right
+# after the plain build (scripts/kernel-tests.sh). Every stage has a
 # heading; the first stage that fails ends the run with a non-zero exit, and
 # the time of every stage is listed at the end.
 set -euo pipefail
@@ -100,6 +102,11 @@ fuzz() {
 }
 
 stage "plain build" run build
+# The VM must run; LXNICCFG_KERNEL_TESTS=skip leaves it out on purpose, and
+# the list of stage times says so.
+vm_title="Linux kernel tests in a virtual machine"
+[ "${LXNICCFG_KERNEL_TESTS:-run}" = skip ] && vm_title+=" (SKIPPED: LXNICCFG_KERNEL_TESTS=skip)"
+stage "$vm_title" ./scripts/kernel-tests.sh build
 stage "Debian packages of the plain build" ./tests/tools/deb_test.sh build
 stage "Windows build under Wine" windows
 stage "Ansible collection: modules, and a playbook on 20 simulated servers" collection
