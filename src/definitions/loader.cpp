@@ -12,6 +12,7 @@
 #include "definitions/xml_parser.h"
 #include "platform/platform.h"
 #include "util/numbers.h"
+#include "util/shared_text_batch.h"
 
 namespace lxniccfg {
 namespace {
@@ -63,6 +64,8 @@ public:
     }
     DualString text(int i) { return std::move(list_[i].value); }
     CompactText compactText(int i) const { return CompactText(list_[i].value); }
+    void setText(int i, CompactText &target) const { target = compactText(i); }
+    void flush() {}
 
 private:
     PtrList<XmlAttribute> &list_;
@@ -73,8 +76,8 @@ private:
 // into the form it is kept in.
 class ParsedAttributes {
 public:
-    ParsedAttributes(xercesc::AttributeList &list, TextPool &pool)
-        : list_(list), pool_(pool), count_(static_cast<int>(list.getLength())) {}
+    ParsedAttributes(xercesc::AttributeList &list, TextPool &pool, SharedTextBatch &batch)
+        : list_(list), pool_(pool), batch_(batch), count_(static_cast<int>(list.getLength())) {}
     int count() const { return count_; }
     bool nameIs(int i, std::string_view literal) const { return Spells(name(i), literal); }
     PropertyAttribute propertyAttribute(int i) const {
@@ -83,6 +86,10 @@ public:
     }
     DualString text(int i) const { return DualString(value(i)); }
     CompactText compactText(int i) const { return CompactText::fromWide(value(i), pool_); }
+    // The value for target, written there by flush() at the latest (the
+    // texts of a start tag are shared with the pool together).
+    void setText(int i, CompactText &target) { batch_.add(value(i), &target); }
+    void flush() { batch_.flush(); }
 
 private:
     const char16_t *name(int i) const { return list_.getName(static_cast<XMLSize_t>(i)); }
@@ -90,6 +97,7 @@ private:
 
     xercesc::AttributeList &list_;
     TextPool &pool_;
+    SharedTextBatch &batch_;
     int count_;
 };
 
@@ -145,11 +153,12 @@ private:
 // of an unknown name counts as one more element of the current kind.
 class DefinitionsBuilder::Walk {
 public:
-    explicit Walk(DefinitionsCatalog &catalog) : catalog_(catalog), pool_(catalog.arena()) {}
+    explicit Walk(DefinitionsCatalog &catalog) : catalog_(catalog), pool_(catalog.arena()), batch_(pool_) {}
 
     // Where the texts of the definitions go: the catalog's arena, each
     // distinct text once.
     TextPool &pool() { return pool_; }
+    SharedTextBatch &batch() { return batch_; }
 
     void element(XmlElement &&element) {
         if (enter(KindOf(element.name))) {
@@ -164,6 +173,9 @@ public:
     // it is a panel item, which is kept whole (see addPanelItem) and whose
     // attributes mean nothing.
     bool enter(Kind kind) {
+        // Starting any other kind may move or finish the panel items whose
+        // texts are still pending.
+        if (kind != Kind::None && kind != Kind::PanelItem) batch_.flush();
         if (kind != Kind::None) {
             kind_ = kind;
             start(kind);
@@ -182,10 +194,12 @@ public:
     void attributes(Attributes &list) {
         const int count = list.count();
         for (int i = 0; i < count; ++i) attribute(list, i);
+        list.flush();
         property_ = nullptr;  // a property is complete with its start tag
     }
 
     void end() {
+        batch_.flush();
         if (definition_) finishDefinition();
     }
 
@@ -245,7 +259,7 @@ private:
         case Kind::Property: {
             if (!property_) startProperty();
             const PropertyAttribute attribute = list.propertyAttribute(i);
-            if (CompactText *text = property_->textField(attribute)) *text = list.compactText(i);
+            if (CompactText *text = property_->textField(attribute)) list.setText(i, *text);
             else if (attribute != PropertyAttribute::Unknown) property_->setFlag(attribute, list.text(i));
             break;
         }
@@ -315,6 +329,7 @@ private:
 
     DefinitionsCatalog &catalog_;
     TextPool pool_;
+    SharedTextBatch batch_;  // the texts of the start tag being read
     GrowingList<PanelItem> panelItems_;    // of the current panel
     Kind kind_ = Kind::None;
     std::unique_ptr<NicDefinition> definition_;
@@ -352,19 +367,24 @@ public:
             if (kept && panelItem) awaitingText_ = kept;
             return;
         }
-        ParsedAttributes list(attributes, walk_.pool());
+        ParsedAttributes list(attributes, walk_.pool(), walk_.batch());
         walk_.attributes(list);
     }
 
     void characters(const XMLCh *chars, XMLSize_t length) override {
         if (!awaitingText_) return;
-        awaitingText_->value = CompactText::fromWide(std::u16string_view(chars, length), walk_.pool());
+        // Shared with the pool together with the texts of the next items:
+        // the items stay in place until an element of another kind starts.
+        SharedTextBatch &batch = walk_.batch();
+        batch.add(std::u16string_view(chars, length), &awaitingText_->value);
+        if (batch.pending() >= kPanelTextBatch) batch.flush();
         awaitingText_ = nullptr;
     }
     void ignorableWhitespace(const XMLCh *, XMLSize_t) override {}
     void resetDocument() override { awaitingText_ = nullptr; }
 
 private:
+    static constexpr std::size_t kPanelTextBatch = 16;
     Walk &walk_;
     PanelItem *awaitingText_ = nullptr;  // the panel item whose text is still to come
     CompactText panelItemName_;          // in the catalog's arena

@@ -98,6 +98,8 @@ public:
     operator DualString() const { return toDualString(); }  // NOLINT: readers take DualStrings
 
 private:
+    friend class SharedTextBatch;
+
     // The 8 bytes hold one of:
     //  - none: all zero;
     //  - a text in place: byte 0 is 2 x its length + 1 (odd), the text of up
@@ -143,6 +145,13 @@ private:
     // text, just made in the pool's arena, with the record of an equal text
     // of the pool when there is one.
     static CompactText shared(CompactText text, TextPool &pool);
+    // The text of a record of an arena, which it does not own.
+    static CompactText ofArenaRecord(const char *record) {
+        CompactText text;
+        const std::uint64_t w = reinterpret_cast<std::uintptr_t>(record);
+        std::memcpy(text.bytes_, &w, sizeof w);
+        return text;
+    }
 
     alignas(8) unsigned char bytes_[8];
 };

@@ -58,6 +58,30 @@ const char *TextPool::share(const char *record, std::size_t size) {
     }
 }
 
+const char *TextPool::intern(const char *staged, std::size_t size, std::uint64_t hash) {
+    if ((count_ + 1) * 2 > slots_.size()) grow();
+    const std::size_t mask = slots_.size() - 1;
+    std::uint32_t header;
+    std::memcpy(&header, staged, sizeof header);
+    for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
+        const std::uint32_t handle = slots_[i];
+        if (handle == 0) {
+            char *record = static_cast<char *>(arena_.allocate(size));
+            std::memcpy(record, staged, size);
+            const std::uint32_t own = arena_.handleOfLatest(record);
+            if (own != 0) {
+                slots_[i] = own;
+                ++count_;
+            }
+            return record;
+        }
+        const char *kept = reinterpret_cast<const char *>(arena_.atHandle(handle));
+        std::uint32_t keptHeader;
+        std::memcpy(&keptHeader, kept, sizeof keptHeader);
+        if (keptHeader == header && std::memcmp(kept + 4, staged + 4, size - 4) == 0) return kept;
+    }
+}
+
 void TextPool::grow() {
     std::vector<std::uint32_t> old = std::move(slots_);
     slots_.assign(old.empty() ? 4096 : old.size() * 2, 0);

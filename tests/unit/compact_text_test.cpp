@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "util/compact_text.h"
+#include "util/shared_text_batch.h"
 
 using lxniccfg::CompactText;
 using lxniccfg::DualString;
@@ -142,4 +143,50 @@ TEST(TextPool, ATextSharedGivesItsRoomBack) {
     const std::size_t record = (4 + a.narrowText().size() + 1 + 3) & ~std::size_t{3};
     EXPECT_EQ(b.narrow(), a.narrow() + record);
     EXPECT_EQ(b.narrowText(), "Receive Buffers");
+}
+
+TEST(SharedTextBatch, TextsMadeTogetherReadAsMadeAloneAndShareWithThePool) {
+    lxniccfg::TextArena arena;
+    lxniccfg::TextPool pool(arena);
+    lxniccfg::SharedTextBatch batch(pool);
+    // Texts the pool already keeps, new ones (some equal within the batch),
+    // texts in place, not ASCII, with an unpaired surrogate, empty and none,
+    // in batches of uneven sizes, enough to grow the pool's table.
+    std::vector<std::u16string> texts;
+    for (int i = 0; i < 3000; ++i) texts.push_back(u"Display name " + lxniccfg::fromUtf8(std::to_string(i % 1700)));
+    texts.insert(texts.end(), {u"abc", u"abcdefg", u"D\u00e9lai de r\u00e9ception", std::u16string(40, u'w') + u"\xDC00",
+                               u"", u"Interrupt Moderation Rate"});
+    const CompactText before = CompactText::fromWide(u"Interrupt Moderation Rate", pool);
+    std::vector<CompactText> made(texts.size() + 1);
+    for (std::size_t i = 0; i < texts.size(); ++i) {
+        if (i % 2 == 0) batch.add(texts[i].c_str(), &made[i]);
+        else batch.add(std::u16string_view(texts[i]), &made[i]);
+        if (i % 13 == 12) batch.flush();
+    }
+    made.back() = CompactText::fromWide(u"placeholder text", pool);
+    batch.add(static_cast<const char16_t *>(nullptr), &made.back());
+    batch.flush();
+    EXPECT_TRUE(made.back().isNone());
+    for (std::size_t i = 0; i < texts.size(); ++i) {
+        const DualString expected(std::u16string_view(texts[i]));
+        ExpectSame(made[i], expected, expected.narrowText());
+        // Equal ASCII texts longer than 6 bytes have one record, also with
+        // a text the pool made alone.
+        if (i >= 1700 && i < 3000) {
+            EXPECT_EQ(made[i].narrow(), made[i - 1700].narrow());
+        }
+    }
+    EXPECT_EQ(made[texts.size() - 1].narrow(), before.narrow());
+    EXPECT_EQ(CompactText::fromWide(u"Display name 5", pool).narrow(), made[5].narrow());
+
+    // A later text for the same target wins, pending or not.
+    CompactText target;
+    batch.add(u"first pending text", &target);
+    batch.add(u"second pending text", &target);
+    batch.flush();
+    EXPECT_EQ(target.narrowText(), "second pending text");
+    batch.add(u"pending then short", &target);
+    batch.add(u"short", &target);
+    batch.flush();
+    EXPECT_EQ(target.narrowText(), "short");
 }

@@ -1,0 +1,44 @@
+// SharedTextBatch: texts that arrive together (the attribute values of one
+// start tag) made into CompactTexts of a pool at once. Looking a text up in
+// the pool costs a cache miss or two on a large file (the table's slot, the
+// record it names); made one by one those misses come one after the other,
+// made together they are fetched in parallel.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+#include <vector>
+
+#include "util/compact_text.h"
+#include "util/text_pool.h"
+
+namespace lxniccfg {
+
+class SharedTextBatch {
+public:
+    explicit SharedTextBatch(TextPool &pool) : pool_(pool) {}
+
+    // The text of a NUL-terminated UTF-16 string (nullptr: none), as
+    // CompactText::fromWide(wide, pool) makes it, for *target; a text that
+    // needs the pool is written there by flush(), the others at once.
+    // target must stay in place until then.
+    void add(const char16_t *wide, CompactText *target);
+    // The same for a text of known length.
+    void add(std::u16string_view wide, CompactText *target);
+    std::size_t pending() const { return pending_.size(); }
+    // Writes every pending text to its target, in the order they were added.
+    void flush();
+
+private:
+    struct Pending {
+        CompactText *target;
+        std::size_t offset;  // of its record in staged_
+        std::size_t size;
+        std::uint64_t hash;
+    };
+    TextPool &pool_;
+    std::vector<char> staged_;  // the pending records, each at a multiple of 4
+    std::vector<Pending> pending_;
+};
+
+}  // namespace lxniccfg
