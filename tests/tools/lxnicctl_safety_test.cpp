@@ -110,6 +110,29 @@ TEST_F(SafetyTest, ATeamsAdvancedSettingIsChangedOnTheTeamAndEveryMemberWriteIsS
     EXPECT_TRUE(shown) << changed.dump(2);
 }
 
+TEST_F(SafetyTest, AMemberRewrittenByItsTeamFollowsItsOwnDependencyRules) {
+    // Jumbo frames need a gigabit link: the team's value makes eth0's rules
+    // force its speed, which is planned under eth0 and written before it.
+    ok({"set", "eth0", "SpeedDuplex=10 Mbps Half Duplex"});
+    json done = json::parse(ok({"--json", "set", "Team 1", "JumboFrames=9014 Bytes"}));
+    bool forced = false;
+    for (const json &c : done["changes"]) {
+        if (c["object"] == "eth0" && c["property"] == "SpeedDuplex") {
+            forced = true;
+            EXPECT_EQ(c["from"], "10 Mbps Half Duplex");
+            EXPECT_EQ(c["to"], "Auto Negotiation");
+            EXPECT_EQ(c["cause"], "forced");
+            EXPECT_EQ(c["forcedBy"]["property"], "JumboFrames");
+        }
+    }
+    EXPECT_TRUE(forced) << done.dump(2);
+    EXPECT_EQ(done["verified"], true);
+    EXPECT_EQ(adapterState(1001)["properties"]["1"], "0");  // Auto Negotiation
+    EXPECT_EQ(adapterState(1001)["properties"]["3"], "9014");
+    // eth1 allowed the value already: nothing of it is forced.
+    for (const json &c : done["changes"]) EXPECT_FALSE(c["object"] == "eth1" && c["property"] == "SpeedDuplex");
+}
+
 TEST_F(SafetyTest, ANewTeamStartsWithWhatItsMembersHoldAndRewritesNoMember) {
     // The ten-gigabit adapters hold jumbo frames; the team profile's default
     // is "Disabled".
@@ -292,6 +315,10 @@ TEST_F(SafetyTest, EveryChangeTakesACheckpointThatUndoAndRollbackRestore) {
     EXPECT_THAT(ok({"checkpoint", "show", kept}), HasSubstr("FlowControl"));
     ok({"checkpoint", "delete", kept});
     EXPECT_EQ(ctl({"checkpoint", "show", kept}).exitCode, 1);
+    // An id is never given twice, also when the newest checkpoint is gone.
+    std::string newest = json::parse(ok({"--json", "checkpoint", "create"}))["checkpoint"]["id"];
+    ok({"checkpoint", "delete", newest});
+    EXPECT_NE(json::parse(ok({"--json", "checkpoint", "create"}))["checkpoint"]["id"], newest);
 }
 
 TEST_F(SafetyTest, ACommandThatFailedWithoutChangingAnythingLeavesUndoToTheChangeBefore) {
@@ -487,6 +514,17 @@ TEST_F(SafetyTest, AnUnconfirmedChangeIsRolledBackByAWatchdogThatOutlivesTheComm
     ok({"--rollback-after", "600", "set", "eth2", "FlowControl=Disabled"});
     EXPECT_THAT(ok({"undo"}), HasSubstr("rolled back"));
     EXPECT_EQ(adapterState(1003)["properties"]["2"], "2");
+    EXPECT_EQ(ctl({"confirm"}).exitCode, 1);
+
+    // A command that changes nothing has nothing to guard, and says so.
+    for (const std::vector<std::string> &idle :
+         {std::vector<std::string>{"set", "eth2", "FlowControl=Tx Enabled"}, std::vector<std::string>{"list"}}) {
+        std::vector<std::string> args = {"--rollback-after", "600"};
+        args.insert(args.end(), idle.begin(), idle.end());
+        CtlRun run = ctl(args);
+        EXPECT_EQ(run.exitCode, 0);
+        EXPECT_THAT(run.err, HasSubstr("--rollback-after had nothing to guard: nothing was changed"));
+    }
     EXPECT_EQ(ctl({"confirm"}).exitCode, 1);
 }
 

@@ -46,9 +46,22 @@ struct Step {
     std::function<uint32_t()> run;
 };
 
+// Whether an adapter's panel entry is marked to be written: also a value
+// that a member's dependency rules force when its team writes to it.
+bool AdapterEntriesMarked(Session &session) {
+    for (AdapterEntry *a = session.adapters(); a != nullptr; a = a->next) {
+        for (PanelEntry *list : {a->settingsList, a->advancedList}) {
+            for (PanelEntry *e = list; e != nullptr; e = e->next) {
+                if (e->changed == 1) return true;
+            }
+        }
+    }
+    return false;
+}
+
 std::vector<Step> StepsOf(Session &session, const ApplySteps &steps, bool checkOnly, bool transaction) {
     std::vector<Step> plan;
-    if (steps.adapterProperties) {
+    if (steps.adapterProperties || AdapterEntriesMarked(session)) {
         plan.push_back({"ApplyChanges", "writing adapter properties",
                         [&session] { return ApplyChanges(&session.adapters()); }});
     }

@@ -58,8 +58,18 @@ static std::string InfoFileOf(const std::string &checkpointFile) {
 
 CheckpointInfo Checkpoints::save(const Image &image, const std::string &command, bool automatic) {
     dir_.create();
+    // Ids are never given twice, also after the newest checkpoint was
+    // deleted (or dropped by a command that changed nothing): a caller that
+    // noted an id must not restore another checkpoint by it. The highest id
+    // given is kept beside the checkpoints.
+    const std::string lastFile = dir_.checkpoints() + "/last-id";
     long next = 1;
     for (const CheckpointInfo &c : list()) next = std::max(next, std::atol(c.id.c_str()) + 1);
+    {
+        std::ifstream last(lastFile);
+        long given = 0;
+        if (last >> given && given > 0 && given < 999999999) next = std::max(next, given + 1);
+    }
     CheckpointInfo info;
     info.id = std::to_string(next);
     info.taken = std::time(nullptr);
@@ -75,6 +85,7 @@ CheckpointInfo Checkpoints::save(const Image &image, const std::string &command,
         document.erase("server");
         problem = platform::ReplaceFile(InfoFileOf(fileOf(info.id)), document.dump(1) + "\n");
     }
+    if (problem.empty()) problem = platform::ReplaceFile(lastFile, info.id + "\n");
     if (!problem.empty()) throw Failure("cannot save the checkpoint: " + problem);
     return info;
 }

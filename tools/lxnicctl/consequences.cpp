@@ -68,10 +68,23 @@ void PredictMembers(TeamEntry *team, const PanelEntry *teamEntry, const std::str
                             : (teamEntry->changed == 0 && memberValue != nullptr && Text(memberValue) == target);
         if (skip) continue;
         Target member = TargetOf(m->adapter);
-        Plan::Current().change(sections.of(member.label), member,
+        std::ostream &lines = sections.of(member.label);
+        Plan::Current().change(lines, member,
                                {.object = member.label, .property = id, .from = ShownValue(entry), .to = send,
                                 .forcedBy = "", .forcedByValue = "", .isNew = false, .cause = "team",
                                 .team = TeamNameOf(team)});
+        // The member's own dependency rules apply to the value the team
+        // writes as to one set on the member (jumbo frames need a fast link):
+        // what they force is written to the member first. The team's
+        // settings themselves are not forced: the team writes them.
+        SetText(entry->selectedValue, send);
+        std::map<PanelEntry *, std::string> teamValues;
+        for (PanelEntry *t = team->advancedList; t != nullptr; t = t->next) {
+            if (t->id == nullptr || t->noMemberValue == 1) continue;
+            PanelEntry *own = FindEntry(m->adapter->advancedList, Text(t->id));
+            if (own != nullptr && own->selectedValue != nullptr) teamValues[own] = Text(own->selectedValue);
+        }
+        ForceRuleValues(member, {entry}, teamValues, lines);
     }
 }
 
@@ -108,14 +121,27 @@ void PredictTeam(TeamEntry *team, Sections &sections) {
 }  // namespace
 
 void AddConsequences(Session &session, std::ostream &out) {
-    Sections sections;
-    AddReadResets(session, [&](const std::string &heading) -> std::ostream & { return sections.of(heading); });
+    std::vector<TeamEntry *> handedOver;
     for (TeamEntry *t = session.teams(); t != nullptr; t = t->next) {
         if (t->isDeleted == 1 || t->teamInfo1 == 5) continue;
-        bool handedOver = false;
-        for (PanelEntry *e = t->advancedList; e != nullptr; e = e->next) handedOver = handedOver || e->changed;
-        if (handedOver) PredictTeam(t, sections);
+        bool changed = false;
+        for (PanelEntry *e = t->advancedList; e != nullptr; e = e->next) changed = changed || e->changed;
+        if (changed) handedOver.push_back(t);
     }
+    // The members' dependency rules read all their editable panels; they are
+    // read before the writes that reading makes are collected.
+    for (TeamEntry *t : handedOver) {
+        for (TeamMemberLink *m = t->members; m != nullptr; m = m->next) {
+            if (m->isRemoved != 0 || m->adapter == nullptr) continue;
+            Target member = TargetOf(m->adapter);
+            for (const std::string &panel : member.editablePanels()) {
+                SelectShownValues(member.panel(session, panel, true));
+            }
+        }
+    }
+    Sections sections;
+    AddReadResets(session, [&](const std::string &heading) -> std::ostream & { return sections.of(heading); });
+    for (TeamEntry *t : handedOver) PredictTeam(t, sections);
     sections.print(out);
 }
 

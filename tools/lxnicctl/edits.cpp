@@ -144,6 +144,48 @@ void ApplyRuleRanges(Session &session, const Target &target, PanelEntry *list) {
     }
 }
 
+int ForceRuleValues(const Target &target, std::vector<PanelEntry *> pending,
+                    const std::map<PanelEntry *, std::string> &wanted, std::ostream &out) {
+    int marked = 0;
+    std::map<PanelEntry *, int> forcedCount;
+    while (!pending.empty()) {
+        PanelEntry *changedEntry = pending.front();
+        pending.erase(pending.begin());
+        DependencyChange *changes = nullptr;
+        uint32_t result = VerifyDependency(target.adapter, changedEntry, &changes, 0);
+        struct Forced { PanelEntry *entry; std::string text; };
+        std::vector<Forced> forced;
+        for (DependencyChange *c = changes; c != nullptr; c = c->next) {
+            if (c->entry != nullptr) forced.push_back({c->entry, ToUtf8(c->text)});
+        }
+        FreeDependencyChanges(changes);
+        Check("checking the rules for " + Name(changedEntry) + " of " + target.label,
+              "VerifyDependency", result);
+        for (const Forced &f : forced) {
+            if (ToUtf8(f.entry->selectedValue) == f.text) continue;
+            if (auto fixed = wanted.find(f.entry); fixed != wanted.end()) {
+                throw Failure(Name(f.entry) + " = \"" + fixed->second + "\" cannot be set together with " +
+                              Name(changedEntry) + " = \"" + ToUtf8(changedEntry->selectedValue) +
+                              "\": the rules force \"" + f.text + "\"");
+            }
+            if (++forcedCount[f.entry] > 8) {
+                throw Failure("the dependency rules of " + target.label + " do not settle on a value for " +
+                              Name(f.entry));
+            }
+            std::string before = ShownValue(f.entry);
+            if (!f.entry->changed) ++marked;
+            MarkChanged(f.entry, f.text);
+            Plan::Current().change(out, target,
+                                   {.object = target.label, .property = Name(f.entry), .from = before,
+                                    .to = f.text, .forcedBy = Name(changedEntry),
+                                    .forcedByValue = ToUtf8(changedEntry->selectedValue), .isNew = false,
+                                    .cause = "forced"});
+            pending.push_back(f.entry);
+        }
+    }
+    return marked;
+}
+
 int StageEdits(Session &session, const Target &target, const std::vector<Edit> &edits,
                std::ostream &out, bool newObject, bool reportUnchanged) {
     // Everything on the editable panels offers its current value first, so
@@ -225,44 +267,7 @@ int StageEdits(Session &session, const Target &target, const std::vector<Edit> &
         }
     }
 
-    // The values the rules force, following each forced change in turn.
-    std::vector<PanelEntry *> pending = order;
-    std::map<PanelEntry *, int> forcedCount;
-    while (!pending.empty()) {
-        PanelEntry *changedEntry = pending.front();
-        pending.erase(pending.begin());
-        DependencyChange *changes = nullptr;
-        uint32_t result = VerifyDependency(target.adapter, changedEntry, &changes, 0);
-        struct Forced { PanelEntry *entry; std::string text; };
-        std::vector<Forced> forced;
-        for (DependencyChange *c = changes; c != nullptr; c = c->next) {
-            if (c->entry != nullptr) forced.push_back({c->entry, ToUtf8(c->text)});
-        }
-        FreeDependencyChanges(changes);
-        Check("checking the rules for " + Name(changedEntry) + " of " + target.label,
-              "VerifyDependency", result);
-        for (const Forced &f : forced) {
-            if (ToUtf8(f.entry->selectedValue) == f.text) continue;
-            if (wanted.count(f.entry) != 0) {
-                throw Failure(Name(f.entry) + " = \"" + wanted[f.entry] + "\" cannot be set together with " +
-                              Name(changedEntry) + " = \"" + ToUtf8(changedEntry->selectedValue) +
-                              "\": the rules force \"" + f.text + "\"");
-            }
-            if (++forcedCount[f.entry] > 8) {
-                throw Failure("the dependency rules of " + target.label + " do not settle on a value for " +
-                              Name(f.entry));
-            }
-            std::string before = ShownValue(f.entry);
-            if (!f.entry->changed) ++marked;
-            MarkChanged(f.entry, f.text);
-            Plan::Current().change(out, target,
-                                   {.object = target.label, .property = Name(f.entry), .from = before,
-                                    .to = f.text, .forcedBy = Name(changedEntry),
-                                    .forcedByValue = ToUtf8(changedEntry->selectedValue), .isNew = false,
-                                    .cause = "forced"});
-            pending.push_back(f.entry);
-        }
-    }
+    marked += ForceRuleValues(target, order, wanted, out);
     return marked;
 }
 

@@ -3,6 +3,7 @@
 // rules force the values that the change rules out.
 #pragma once
 
+#include <map>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -40,6 +41,15 @@ std::string CheckValue(const Target &target, const PanelEntry *entry, const std:
 // For an adapter: narrows the ranges of a panel's entries to what the
 // dependency rules allow given the values the adapter has now (UpdateProperty).
 void ApplyRuleRanges(Session &session, const Target &target, PanelEntry *list);
+
+// Follows the dependency rules of an adapter from the `pending` entries, whose
+// selected values are the ones to be written: marks every value the rules
+// force, adds it to the plan (printed on `out`) and follows it in turn.
+// `wanted` holds values that must not be forced (the command's own); a rule
+// that would force one of them is a Failure. Returns how many entries were
+// marked.
+int ForceRuleValues(const Target &target, std::vector<PanelEntry *> pending,
+                    const std::map<PanelEntry *, std::string> &wanted, std::ostream &out);
 
 // With `newObject` (a team or VLAN to be created) every edit is marked, also
 // one that gives the value the panel shows, so that it becomes one of the

@@ -220,6 +220,10 @@ int main(int argc, char **argv) {
         for (auto &[sub, row] : commands) {
             if (sub->parsed()) row->run(options, arguments);
         }
+        // A command that changed nothing leaves no change to guard.
+        if (options.rollbackAfter > 0 && !console::Document().contains("rollbackAfter")) {
+            console::Warning("--rollback-after had nothing to guard: nothing was changed");
+        }
     } catch (const UsageError &e) {
         console::Fail(kExitUsage, e.what());
         return kExitUsage;
