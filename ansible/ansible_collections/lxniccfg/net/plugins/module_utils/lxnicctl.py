@@ -235,11 +235,11 @@ class Lxnicctl:
                               changed=bool(self.changes) and not self.module.check_mode, **dict(info, **result))
 
 
-def module_spec(**options):
-    """The argument spec of a module: its own options and the common ones."""
-    spec = dict(COMMON_ARGUMENT_SPEC)
-    spec.update(options)
-    return spec
+def module_options(**options):
+    """The options a module takes: its own and the common ones."""
+    taken = dict(COMMON_ARGUMENT_SPEC)
+    taken.update(options)
+    return taken
 
 
 # --- Adapters, teams and VLANs in lxnicctl's list --json --------------------

@@ -90,7 +90,7 @@ ansible_facts:
 
 from ansible.module_utils.basic import AnsibleModule
 from ansible_collections.lxniccfg.net.plugins.module_utils.lxnicctl import (
-    Lxnicctl, LxnicctlError, module_spec, nic_target, team_target, vlan_target)
+    Lxnicctl, LxnicctlError, module_options, nic_target, team_target, vlan_target)
 
 KINDS = ('adapters', 'teams', 'vlans')
 
@@ -118,7 +118,7 @@ def panel_values(shown):
 
 def main():
     module = AnsibleModule(
-        argument_spec=module_spec(
+        argument_spec=module_options(
             panels=dict(type='dict', default={}, options=dict(
                 adapters=dict(type='list', elements='str', default=[]),
                 teams=dict(type='list', elements='str', default=[]),

@@ -83,12 +83,12 @@ commands:
 
 from ansible.module_utils.basic import AnsibleModule
 from ansible_collections.lxniccfg.net.plugins.module_utils.lxnicctl import (
-    Lxnicctl, LxnicctlError, assignments, entries_of, module_spec, property_changes, reported_changes, settable_ids)
+    Lxnicctl, LxnicctlError, assignments, entries_of, module_options, property_changes, reported_changes, settable_ids)
 
 
 def main():
     module = AnsibleModule(
-        argument_spec=module_spec(
+        argument_spec=module_options(
             target=dict(type='str', required=True),
             properties=dict(type='dict', required=True),
         ),

@@ -70,7 +70,7 @@ import os
 import re
 
 from ansible.module_utils.basic import AnsibleModule
-from ansible_collections.lxniccfg.net.plugins.module_utils.lxnicctl import Lxnicctl, LxnicctlError, module_spec
+from ansible_collections.lxniccfg.net.plugins.module_utils.lxnicctl import Lxnicctl, LxnicctlError, module_options
 
 _ENCODING = re.compile(r'''<\?xml[^>]*encoding=["']([A-Za-z0-9_.:-]+)["']''')
 
@@ -102,7 +102,7 @@ def saved(ctl, module):
 
 def main():
     module = AnsibleModule(
-        argument_spec=module_spec(
+        argument_spec=module_options(
             src=dict(type='path'),
             content=dict(type='str'),
         ),

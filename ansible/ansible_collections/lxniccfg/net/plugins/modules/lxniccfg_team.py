@@ -94,7 +94,7 @@ undone:
 
 from ansible.module_utils.basic import AnsibleModule
 from ansible_collections.lxniccfg.net.plugins.module_utils.lxnicctl import (
-    Lxnicctl, LxnicctlError, adapter_by_number, assignments, entries_of, find_adapter, find_team, module_spec,
+    Lxnicctl, LxnicctlError, adapter_by_number, assignments, entries_of, find_adapter, find_team, module_options,
     nic_target, property_changes, reported_changes, settable_ids, team_target, value_text, values_of)
 
 
@@ -219,7 +219,7 @@ def rollback(module, ctl):
 
 def main():
     module = AnsibleModule(
-        argument_spec=module_spec(
+        argument_spec=module_options(
             name=dict(type='str', required=True),
             state=dict(type='str', choices=['present', 'absent'], default='present'),
             members=dict(type='list', elements='str'),

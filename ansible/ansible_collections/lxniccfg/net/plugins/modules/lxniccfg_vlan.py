@@ -73,7 +73,7 @@ commands:
 
 from ansible.module_utils.basic import AnsibleModule
 from ansible_collections.lxniccfg.net.plugins.module_utils.lxnicctl import (
-    Lxnicctl, LxnicctlError, find_adapter, find_team, module_spec, nic_target, team_target, vlan_target)
+    Lxnicctl, LxnicctlError, find_adapter, find_team, module_options, nic_target, team_target, vlan_target)
 
 
 def resolve_parent(listing, parent):
@@ -120,7 +120,7 @@ def plan(listing, params):
 
 def main():
     module = AnsibleModule(
-        argument_spec=module_spec(
+        argument_spec=module_options(
             parent=dict(type='str', required=True),
             vlan_id=dict(type='int', required=True),
             name=dict(type='str'),
