@@ -32,54 +32,67 @@ std::uint64_t TextPool::hashRecord(const char *record, std::size_t size) {
     return h ^ (h >> 29);
 }
 
-const char *TextPool::share(const char *record, std::size_t size) {
-    if (size > TextArena::kLargestShared || size < 12) return record;  // in a block of its own, or none
-    if ((count_ + 1) * 2 > slots_.size()) grow();
-    const std::size_t mask = slots_.size() - 1;
-    for (std::size_t i = hashRecord(record, size) & mask;; i = (i + 1) & mask) {
-        const std::uint32_t handle = slots_[i];
+namespace {
+
+// Walks the table from the text's hash: the slot of a kept record equal to
+// `record` (returned in `kept`), or the first empty slot (`kept` NULL).
+// Records are compared header first, as the header holds the length.
+std::size_t Probe(const std::vector<std::uint32_t> &slots, const TextArena &arena, const char *record,
+                  std::size_t size, std::uint64_t hash, const char *&kept) {
+    const std::size_t mask = slots.size() - 1;
+    std::uint32_t header;
+    std::memcpy(&header, record, sizeof header);
+    for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
+        const std::uint32_t handle = slots[i];
         if (handle == 0) {
-            const std::uint32_t own = arena_.handleOfLatest(record);
-            if (own != 0) {
-                slots_[i] = own;
-                ++count_;
-            }
-            return record;
+            kept = nullptr;
+            return i;
         }
-        const char *kept = reinterpret_cast<const char *>(arena_.atHandle(handle));
-        // The headers first: they hold the lengths.
-        std::uint32_t keptHeader, header;
-        std::memcpy(&keptHeader, kept, sizeof keptHeader);
-        std::memcpy(&header, record, sizeof header);
-        if (keptHeader == header && std::memcmp(kept + 4, record + 4, size - 4) == 0) {
-            arena_.giveBackLatest(record, size);
-            return kept;
+        const char *candidate = reinterpret_cast<const char *>(arena.atHandle(handle));
+        std::uint32_t keptHeader;
+        std::memcpy(&keptHeader, candidate, sizeof keptHeader);
+        if (keptHeader == header && std::memcmp(candidate + 4, record + 4, size - 4) == 0) {
+            kept = candidate;
+            return i;
         }
     }
 }
 
+// Puts the arena's newest record into an empty slot (a record the arena
+// cannot name by a handle is not shared).
+void Keep(std::vector<std::uint32_t> &slots, std::size_t &count, const TextArena &arena, std::size_t slot,
+          const char *record) {
+    const std::uint32_t own = arena.handleOfLatest(record);
+    if (own != 0) {
+        slots[slot] = own;
+        ++count;
+    }
+}
+
+}  // namespace
+
+const char *TextPool::share(const char *record, std::size_t size) {
+    if (size > TextArena::kLargestShared || size < 12) return record;  // in a block of its own, or none
+    if ((count_ + 1) * 2 > slots_.size()) grow();
+    const char *kept = nullptr;
+    const std::size_t slot = Probe(slots_, arena_, record, size, hashRecord(record, size), kept);
+    if (kept != nullptr) {
+        arena_.giveBackLatest(record, size);
+        return kept;
+    }
+    Keep(slots_, count_, arena_, slot, record);
+    return record;
+}
+
 const char *TextPool::intern(const char *staged, std::size_t size, std::uint64_t hash) {
     if ((count_ + 1) * 2 > slots_.size()) grow();
-    const std::size_t mask = slots_.size() - 1;
-    std::uint32_t header;
-    std::memcpy(&header, staged, sizeof header);
-    for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
-        const std::uint32_t handle = slots_[i];
-        if (handle == 0) {
-            char *record = static_cast<char *>(arena_.allocate(size));
-            std::memcpy(record, staged, size);
-            const std::uint32_t own = arena_.handleOfLatest(record);
-            if (own != 0) {
-                slots_[i] = own;
-                ++count_;
-            }
-            return record;
-        }
-        const char *kept = reinterpret_cast<const char *>(arena_.atHandle(handle));
-        std::uint32_t keptHeader;
-        std::memcpy(&keptHeader, kept, sizeof keptHeader);
-        if (keptHeader == header && std::memcmp(kept + 4, staged + 4, size - 4) == 0) return kept;
-    }
+    const char *kept = nullptr;
+    const std::size_t slot = Probe(slots_, arena_, staged, size, hash, kept);
+    if (kept != nullptr) return kept;
+    char *record = static_cast<char *>(arena_.allocate(size));
+    std::memcpy(record, staged, size);
+    Keep(slots_, count_, arena_, slot, record);
+    return record;
 }
 
 void TextPool::grow() {
