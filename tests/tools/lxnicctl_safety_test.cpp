@@ -70,6 +70,14 @@ protected:
     }
 };
 
+// The change of `property` on `object` in a command's --json report, or null.
+json ChangeOf(const json &report, const std::string &object, const std::string &property) {
+    for (const json &c : report["changes"]) {
+        if (c["object"] == object && c["property"] == property) return c;
+    }
+    return nullptr;
+}
+
 TEST_F(SafetyTest, ATeamsAdvancedSettingIsChangedOnTheTeamAndEveryMemberWriteIsShown) {
     ok({"set", "eth2", "FlowControl=Rx Enabled"});  // the state file exists from here on
     const std::string before = ReadFile(state);
@@ -97,17 +105,12 @@ TEST_F(SafetyTest, ATeamsAdvancedSettingIsChangedOnTheTeamAndEveryMemberWriteIsS
     // library writes back with it.
     json changed = json::parse(ok({"--json", "set", "Team 1", "RSSEnabled=Disabled"}));
     EXPECT_EQ(adapterState(1002)["properties"]["3"], "9014");
-    bool shown = false;
-    for (const json &c : changed["changes"]) {
-        if (c["object"] == "eth1" && c["property"] == "JumboFrames") {
-            shown = true;
-            EXPECT_EQ(c["cause"], "team");
-            EXPECT_EQ(c["team"], "Team 1");
-            EXPECT_EQ(c["from"], "Disabled");
-            EXPECT_EQ(c["to"], "9014 Bytes");
-        }
-    }
-    EXPECT_TRUE(shown) << changed.dump(2);
+    const json shown = ChangeOf(changed, "eth1", "JumboFrames");
+    ASSERT_FALSE(shown.is_null()) << changed.dump(2);
+    EXPECT_EQ(shown["cause"], "team");
+    EXPECT_EQ(shown["team"], "Team 1");
+    EXPECT_EQ(shown["from"], "Disabled");
+    EXPECT_EQ(shown["to"], "9014 Bytes");
 }
 
 TEST_F(SafetyTest, AMemberRewrittenByItsTeamFollowsItsOwnDependencyRules) {
@@ -115,22 +118,17 @@ TEST_F(SafetyTest, AMemberRewrittenByItsTeamFollowsItsOwnDependencyRules) {
     // force its speed, which is planned under eth0 and written before it.
     ok({"set", "eth0", "SpeedDuplex=10 Mbps Half Duplex"});
     json done = json::parse(ok({"--json", "set", "Team 1", "JumboFrames=9014 Bytes"}));
-    bool forced = false;
-    for (const json &c : done["changes"]) {
-        if (c["object"] == "eth0" && c["property"] == "SpeedDuplex") {
-            forced = true;
-            EXPECT_EQ(c["from"], "10 Mbps Half Duplex");
-            EXPECT_EQ(c["to"], "Auto Negotiation");
-            EXPECT_EQ(c["cause"], "forced");
-            EXPECT_EQ(c["forcedBy"]["property"], "JumboFrames");
-        }
-    }
-    EXPECT_TRUE(forced) << done.dump(2);
+    const json forced = ChangeOf(done, "eth0", "SpeedDuplex");
+    ASSERT_FALSE(forced.is_null()) << done.dump(2);
+    EXPECT_EQ(forced["from"], "10 Mbps Half Duplex");
+    EXPECT_EQ(forced["to"], "Auto Negotiation");
+    EXPECT_EQ(forced["cause"], "forced");
+    EXPECT_EQ(forced["forcedBy"]["property"], "JumboFrames");
     EXPECT_EQ(done["verified"], true);
     EXPECT_EQ(adapterState(1001)["properties"]["1"], "0");  // Auto Negotiation
     EXPECT_EQ(adapterState(1001)["properties"]["3"], "9014");
     // eth1 allowed the value already: nothing of it is forced.
-    for (const json &c : done["changes"]) EXPECT_FALSE(c["object"] == "eth1" && c["property"] == "SpeedDuplex");
+    EXPECT_TRUE(ChangeOf(done, "eth1", "SpeedDuplex").is_null());
 }
 
 TEST_F(SafetyTest, ANewTeamStartsWithWhatItsMembersHoldAndRewritesNoMember) {
