@@ -6,6 +6,10 @@
 #include <cstring>
 #include <vector>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "platform/platform.h"
 
 namespace lxniccfg {
@@ -107,6 +111,9 @@ std::size_t ChecksumCounter::feedBody(const unsigned char *bytes, std::size_t fr
         pendingCr_ = false;
         if (*p != '\n') putBody('\r');  // a CR not before a LF is a character of its own
     }
+#if defined(__SSE2__)
+    p = sumBlocks(p, end);
+#endif
     while (p < end) {
         // Runs between carriage returns are summed in bulk; a CR before a LF
         // is dropped (the pair reads as one LF).
@@ -132,6 +139,113 @@ std::size_t ChecksumCounter::feedBody(const unsigned char *bytes, std::size_t fr
     raw_ += static_cast<uint64_t>(p - (bytes + from));
     return static_cast<std::size_t>(p - bytes);
 }
+
+#if defined(__SSE2__)
+namespace {
+
+// The 16 bytes of a block whose bits are set in mask, as 0xFF bytes.
+__m128i ByteMask(unsigned mask) {
+    const __m128i bits = _mm_set_epi8(-128, 64, 32, 16, 8, 4, 2, 1, -128, 64, 32, 16, 8, 4, 2, 1);
+    const __m128i spread = _mm_unpacklo_epi64(_mm_set1_epi8(static_cast<char>(mask & 0xFF)),
+                                              _mm_set1_epi8(static_cast<char>(mask >> 8)));
+    return _mm_cmpeq_epi8(_mm_and_si128(spread, bits), bits);
+}
+
+// kPrefixes[k]: 0xFF in the first k bytes of a block, 0 in the others.
+struct alignas(16) PrefixMasks {
+    unsigned char bytes[17][16];
+};
+constexpr PrefixMasks kPrefixes = [] {
+    PrefixMasks table{};
+    for (unsigned k = 0; k <= 16; ++k)
+        for (unsigned i = 0; i < k; ++i) table.bytes[k][i] = 0xFF;
+    return table;
+}();
+
+__m128i Prefix(unsigned k) { return _mm_load_si128(reinterpret_cast<const __m128i *>(kPrefixes.bytes[k])); }
+
+}  // namespace
+
+// Sums the body sixteen bytes at a time while a block's successor byte lies
+// in the data (it decides whether a CR at the block's end is dropped); the
+// rest is left to the run-wise loop. A byte's body position follows from its
+// block's first position, its offset and the dropped CRs before it in the
+// block; only the parity matters. Blocks of 16 bytes without a dropped CR keep
+// the parity, so a stretch of them is summed by offset (PSADBW of the bytes
+// at even offsets, and of all) and counted by the stretch's parity when it
+// ends. A block with a line end is counted at once, by masks.
+const unsigned char *ChecksumCounter::sumBlocks(const unsigned char *p, const unsigned char *end) {
+    const __m128i crs = _mm_set1_epi8('\r');
+    const __m128i lfs = _mm_set1_epi8('\n');
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i all = _mm_set1_epi8(-1);
+    const __m128i atEvenOffsets = ByteMask(0x5555);
+    const __m128i atOddOffsets = ByteMask(0xAAAA);
+    __m128i plain = zero;
+    __m128i doubled = zero;        // the bytes at even body positions, counted once more
+    __m128i stretch = zero;        // the current stretch's bytes
+    __m128i stretchEven = zero;    // those of them at even offsets
+    uint64_t crsDropped = 0;       // summed with their blocks, taken off at the end
+    uint32_t position = position_;
+    auto endStretch = [&] {
+        plain = _mm_add_epi64(plain, stretch);
+        doubled = _mm_add_epi64(doubled, (position & 1) ? _mm_sub_epi64(stretch, stretchEven) : stretchEven);
+        stretch = stretchEven = zero;
+    };
+    for (; end - p > 16; p += 16) {
+        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
+        const unsigned cr = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(block, crs)));
+        unsigned dropped = 0;
+        if (cr != 0) {
+            const unsigned lf = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(block, lfs))) |
+                                (p[16] == '\n' ? 0x10000u : 0u);
+            dropped = cr & (lf >> 1);
+        }
+        if (dropped == 0) {
+            // No line end (lone CRs are characters of their own).
+            stretch = _mm_add_epi64(stretch, _mm_sad_epu8(block, zero));
+            stretchEven = _mm_add_epi64(stretchEven, _mm_sad_epu8(_mm_and_si128(block, atEvenOffsets), zero));
+            continue;
+        }
+        endStretch();
+        const __m128i first = (position & 1) ? atOddOffsets : atEvenOffsets;
+        const __m128i second = (position & 1) ? atEvenOffsets : atOddOffsets;
+        __m128i even;
+        unsigned count = 1;
+        if ((dropped & (dropped - 1)) == 0) {
+            // One line end, the usual case: the bytes before the dropped CR
+            // keep the block's parity, those after it take the other.
+            const unsigned k = static_cast<unsigned>(std::countr_zero(dropped));
+            even = _mm_or_si128(_mm_and_si128(Prefix(k), first),
+                                _mm_and_si128(_mm_andnot_si128(Prefix(k + 1), all), second));
+        } else {
+            // Bit i: whether an odd number of dropped CRs precede offset i.
+            unsigned flips = dropped << 1;
+            flips ^= flips << 1;
+            flips ^= flips << 2;
+            flips ^= flips << 4;
+            flips ^= flips << 8;
+            const unsigned odd = ((position & 1) ? 0xFFFFu : 0u) ^ 0xAAAAu ^ flips;
+            even = ByteMask(~dropped & ~odd & 0xFFFFu);
+            count = static_cast<unsigned>(std::popcount(dropped));
+        }
+        plain = _mm_add_epi64(plain, _mm_sad_epu8(block, zero));
+        crsDropped += static_cast<uint64_t>(count);
+        doubled = _mm_add_epi64(doubled, _mm_sad_epu8(_mm_and_si128(block, even), zero));
+        position -= count;
+    }
+    endStretch();
+    const uint64_t total = static_cast<uint64_t>(_mm_cvtsi128_si64(plain)) +
+                           static_cast<uint64_t>(_mm_cvtsi128_si64(_mm_unpackhi_epi64(plain, plain))) -
+                           '\r' * crsDropped;
+    const uint64_t twice = static_cast<uint64_t>(_mm_cvtsi128_si64(doubled)) +
+                           static_cast<uint64_t>(_mm_cvtsi128_si64(_mm_unpackhi_epi64(doubled, doubled)));
+    scan_.plainSum += static_cast<uint32_t>(total);
+    scan_.weightedSum += static_cast<uint32_t>(total + twice);
+    position_ = position;
+    return p;
+}
+#endif
 
 // Adds a run of body bytes: every byte to the plain sum, and every byte twice
 // to the weighted sum when its body position is even, once when it is odd.

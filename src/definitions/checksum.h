@@ -66,6 +66,8 @@ private:
     // Sums raw bytes of the body, from `from` to the end of the chunk or of the data.
     std::size_t feedBody(const unsigned char *bytes, std::size_t from, std::size_t size);
     void sumRun(const unsigned char *run, std::size_t size);
+    // Sums whole blocks of body bytes from p on; returns where it stopped.
+    const unsigned char *sumBlocks(const unsigned char *p, const unsigned char *end);
 
     Phase phase_ = Phase::FirstLine;
     std::string firstLine_;

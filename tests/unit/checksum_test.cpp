@@ -84,6 +84,10 @@ TEST(Checksum, CountsAlikeWhateverTheChunksTheFileIsReadIn) {
         x = x * 1103515245 + 12345;
         noise.push_back(static_cast<char>((x >> 16) % 7 == 0 ? '\r' : (x >> 16) % 11 == 0 ? '\n' : (x >> 8)));
     }
+    // Line ends at every offset of the counter's 16-byte blocks, CR before
+    // CR LF, and CR LF split across blocks.
+    std::string lines;
+    for (int i = 0; i < 700; ++i) lines += std::string(static_cast<std::size_t>(i % 37), static_cast<char>('a' + i % 26)) + (i % 5 == 0 ? "\r\r\n" : "\r\n");
     std::string allBytes;
     for (int c = 0; c < 256; ++c) allBytes.push_back(static_cast<char>(c));
     const std::vector<std::string> files = {
@@ -91,6 +95,8 @@ TEST(Checksum, CountsAlikeWhateverTheChunksTheFileIsReadIn) {
         "<d csum='1'>" + std::string(3000, 'x') + "\r\n" + std::string(2049, 'y') + "\r",
         "<d csum='1'>\rA\r\r\nB\x1a\r\nC",
         "<d csum='1'>" + noise,
+        "<d csum='1'>" + lines,
+        kDeclaration + "\r\n<d csum='1'>\r\n" + lines + "\r",
         kDeclaration + "\n<d\r\n csum='1'\r>" + noise + "\x1a" + noise,
         std::string(600, 'x') + "\n<d csum='2'>" + allBytes + allBytes,
         kDeclaration,
@@ -101,7 +107,8 @@ TEST(Checksum, CountsAlikeWhateverTheChunksTheFileIsReadIn) {
     for (std::size_t f = 0; f < files.size(); ++f) {
         SCOPED_TRACE("file " + std::to_string(f));
         const ChecksumScan expected = ReferenceScan(files[f]);
-        for (std::size_t chunk : {std::size_t{1}, std::size_t{2}, std::size_t{3}, std::size_t{7}, std::size_t{64},
+        for (std::size_t chunk : {std::size_t{1}, std::size_t{2}, std::size_t{3}, std::size_t{7}, std::size_t{16},
+                                  std::size_t{17}, std::size_t{33}, std::size_t{64},
                                   std::size_t{1000}, files[f].size() + 1}) {
             SCOPED_TRACE("chunks of " + std::to_string(chunk));
             ChecksumCounter counter;
