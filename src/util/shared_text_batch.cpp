@@ -1,5 +1,6 @@
 #include "util/shared_text_batch.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace lxniccfg {
@@ -31,9 +32,8 @@ void SharedTextBatch::add(std::u16string_view wide, CompactText *target) {
         *target = CompactText::fromWide(wide, pool_);
         return;
     }
-    const std::size_t offset = staged_.size();
-    staged_.resize(offset + ((recordSize + 3) & ~std::size_t{3}));
-    char *record = staged_.data() + offset;
+    const std::size_t offset = stage((recordSize + 3) & ~std::size_t{3});
+    char *record = staged_.get() + offset;
     const auto header = static_cast<std::uint32_t>(wide.size() * 2);
     std::memcpy(record, &header, sizeof header);
     char *out = record + CompactText::kHeader;
@@ -44,27 +44,40 @@ void SharedTextBatch::add(std::u16string_view wide, CompactText *target) {
     }
     out[wide.size()] = 0;
     if (seen >= 0x80) {
-        staged_.resize(offset);
+        stagedSize_ = offset;
         *target = CompactText::fromWide(wide, pool_);
         return;
     }
     pending_.push_back({target, offset, recordSize, 0});
 }
 
+std::size_t SharedTextBatch::stage(std::size_t size) {
+    const std::size_t offset = stagedSize_;
+    if (stagedCapacity_ - offset < size) {
+        const std::size_t capacity = std::max<std::size_t>(1024, 2 * (offset + size));
+        std::unique_ptr<char[]> grown = std::make_unique_for_overwrite<char[]>(capacity);
+        if (offset) std::memcpy(grown.get(), staged_.get(), offset);
+        staged_ = std::move(grown);
+        stagedCapacity_ = capacity;
+    }
+    stagedSize_ = offset + size;
+    return offset;
+}
+
 void SharedTextBatch::flush() {
     if (pending_.empty()) return;
     pool_.reserve(pending_.size());
     for (Pending &p : pending_) {
-        p.hash = TextPool::hashOf(staged_.data() + p.offset, p.size);
+        p.hash = TextPool::hashOf(staged_.get() + p.offset, p.size);
         pool_.prefetchSlot(p.hash);
     }
     for (const Pending &p : pending_) pool_.prefetchKept(p.hash);
     for (const Pending &p : pending_) {
-        const char *record = pool_.intern(staged_.data() + p.offset, p.size, p.hash);
+        const char *record = pool_.intern(staged_.get() + p.offset, p.size, p.hash);
         *p.target = CompactText::ofArenaRecord(record);
     }
     pending_.clear();
-    staged_.clear();
+    stagedSize_ = 0;
 }
 
 }  // namespace lxniccfg

@@ -6,6 +6,7 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string_view>
 #include <vector>
 
@@ -36,8 +37,15 @@ private:
         std::size_t size;
         std::uint64_t hash;
     };
+    // Room for size more bytes of staged records; returns the offset of the room.
+    std::size_t stage(std::size_t size);
+
     TextPool &pool_;
-    std::vector<char> staged_;  // the pending records, each at a multiple of 4
+    // The pending records, each at a multiple of 4. Not zeroed: every byte
+    // read is written first.
+    std::unique_ptr<char[]> staged_;
+    std::size_t stagedSize_ = 0;
+    std::size_t stagedCapacity_ = 0;
     std::vector<Pending> pending_;
 };
 
