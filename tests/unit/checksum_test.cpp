@@ -88,6 +88,11 @@ TEST(Checksum, CountsAlikeWhateverTheChunksTheFileIsReadIn) {
     // CR LF, and CR LF split across blocks.
     std::string lines;
     for (int i = 0; i < 700; ++i) lines += std::string(static_cast<std::size_t>(i % 37), static_cast<char>('a' + i % 26)) + (i % 5 == 0 ? "\r\r\n" : "\r\n");
+    // Long stretches of varied bytes without a CR, as in a file with LF
+    // line ends.
+    std::string lfOnly = noise;
+    for (char &c : lfOnly)
+        if (c == '\r' || c == 26) c = 'q';
     std::string allBytes;
     for (int c = 0; c < 256; ++c) allBytes.push_back(static_cast<char>(c));
     const std::vector<std::string> files = {
@@ -96,6 +101,7 @@ TEST(Checksum, CountsAlikeWhateverTheChunksTheFileIsReadIn) {
         "<d csum='1'>\rA\r\r\nB\x1a\r\nC",
         "<d csum='1'>" + noise,
         "<d csum='1'>" + lines,
+        "<d csum='1'>" + lfOnly + "\r\n" + lfOnly,
         kDeclaration + "\r\n<d csum='1'>\r\n" + lines + "\r",
         kDeclaration + "\n<d\r\n csum='1'\r>" + noise + "\x1a" + noise,
         std::string(600, 'x') + "\n<d csum='2'>" + allBytes + allBytes,
