@@ -178,7 +178,6 @@ const unsigned char *ChecksumCounter::sumBlocks(const unsigned char *p, const un
     const __m128i crs = _mm_set1_epi8('\r');
     const __m128i lfs = _mm_set1_epi8('\n');
     const __m128i zero = _mm_setzero_si128();
-    const __m128i all = _mm_set1_epi8(-1);
     const __m128i atEvenOffsets = ByteMask(0x5555);
     const __m128i atOddOffsets = ByteMask(0xAAAA);
     __m128i plain = zero;
@@ -229,7 +228,7 @@ const unsigned char *ChecksumCounter::sumBlocks(const unsigned char *p, const un
             // keep the block's parity, those after it take the other.
             const unsigned k = static_cast<unsigned>(std::countr_zero(dropped));
             even = _mm_or_si128(_mm_and_si128(Prefix(k), first),
-                                _mm_and_si128(_mm_andnot_si128(Prefix(k + 1), all), second));
+                                _mm_andnot_si128(Prefix(k + 1), second));
         } else {
             // Bit i: whether an odd number of dropped CRs precede offset i.
             unsigned flips = dropped << 1;
