@@ -76,8 +76,8 @@ private:
 // into the form it is kept in.
 class ParsedAttributes {
 public:
-    ParsedAttributes(xercesc::AttributeList &list, TextPool &pool, SharedTextBatch &batch)
-        : list_(list), pool_(pool), batch_(batch), count_(static_cast<int>(list.getLength())) {}
+    ParsedAttributes(const ScannedAttributes &list, TextPool &pool, SharedTextBatch &batch)
+        : list_(list), pool_(pool), batch_(batch), count_(static_cast<int>(list.count())) {}
     int count() const { return count_; }
     bool nameIs(int i, std::string_view literal) const { return Spells(name(i), literal); }
     PropertyAttribute propertyAttribute(int i) const {
@@ -92,10 +92,10 @@ public:
     void flush() { batch_.flush(); }
 
 private:
-    const char16_t *name(int i) const { return list_.getName(static_cast<XMLSize_t>(i)); }
-    const char16_t *value(int i) const { return list_.getValue(static_cast<XMLSize_t>(i)); }
+    const char16_t *name(int i) const { return list_.name(static_cast<XMLSize_t>(i)); }
+    const char16_t *value(int i) const { return list_.value(static_cast<XMLSize_t>(i)); }
 
-    xercesc::AttributeList &list_;
+    const ScannedAttributes &list_;
     TextPool &pool_;
     SharedTextBatch &batch_;
     int count_;
@@ -367,7 +367,7 @@ public:
             if (kept && panelItem) awaitingText_ = kept;
             return;
         }
-        ParsedAttributes list(attributes, walk_.pool(), walk_.batch());
+        ParsedAttributes list(scannedAttributes(), walk_.pool(), walk_.batch());
         walk_.attributes(list);
     }
 

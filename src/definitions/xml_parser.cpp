@@ -80,6 +80,15 @@ public:
         if (hasExtSubset) handler_.refuseExternal(publicId, systemId);
         SAXParser::doctypeDecl(root, publicId, systemId, hasIntSubset, hasExtSubset);
     }
+    // Lets the handler read the start tag's attributes from the scanner's
+    // list while the SAX 1 parser reports the element.
+    void startElement(const xercesc::XMLElementDecl &element, const unsigned int uriId, const XMLCh *const prefix,
+                      const xercesc::RefVectorOf<xercesc::XMLAttr> &attributes, const XMLSize_t count,
+                      const bool isEmpty, const bool isRoot) override {
+        handler_.setScannedAttributes(&attributes, count);
+        SAXParser::startElement(element, uriId, prefix, attributes, count, isEmpty, isRoot);
+        handler_.setScannedAttributes(nullptr, 0);
+    }
 
 private:
     HardenedHandler &handler_;

@@ -1,7 +1,5 @@
 #include "script/script_handler.h"
 
-#include <xercesc/sax/AttributeList.hpp>
-
 #include "adapters/records.h"
 #include "platform/platform.h"
 #include "script/script_reader.h"
@@ -57,11 +55,11 @@ std::string ScriptMessage(unsigned id, std::initializer_list<std::string_view> a
 
 void ScriptHandler::ConfigRelease::operator()(ScriptConfig *config) const { FreeScriptConfig(config); }
 
-void ScriptHandler::startElement(const XMLCh *name, xercesc::AttributeList &attributes) {
+void ScriptHandler::startElement(const XMLCh *name, xercesc::AttributeList &) {
     ++depth_;
     if (rejected_) return;
     try {
-        step(name, attributes);
+        step(name, scannedAttributes());
     } catch (Rejected &rejected) {
         rejected_ = true;
         message_ = std::move(rejected.message);
@@ -87,7 +85,7 @@ uint32_t ScriptHandler::take(ScriptConfig **config, std::string *message) {
     return 0;
 }
 
-void ScriptHandler::step(const XMLCh *name, xercesc::AttributeList &attributes) {
+void ScriptHandler::step(const XMLCh *name, const ScannedAttributes &attributes) {
     // How deep an element may sit: version, nic and team in teamingconfig
     // (depth 2), a NIC's or team's property and vlan one level further, a
     // VLAN's property one more. One nested deeper (a nic inside a nic, a team
@@ -149,39 +147,39 @@ void ScriptHandler::step(const XMLCh *name, xercesc::AttributeList &attributes) 
     }
 }
 
-void ScriptHandler::readVersion(xercesc::AttributeList &attributes) {
+void ScriptHandler::readVersion(const ScannedAttributes &attributes) {
     // A later version element replaces the texts of an earlier one.
     if (!config_->version) config_->version = NewRecord<ScriptVersionInfo>();
     ScriptVersionInfo &version = *config_->version;
     // Values are taken by position; a missing one is the empty text.
-    const XMLSize_t count = attributes.getLength();
+    const XMLSize_t count = attributes.count();
     auto valueAt = [&](XMLSize_t i) {
-        const XMLCh *value = i < count ? attributes.getValue(i) : nullptr;
+        const XMLCh *value = i < count ? attributes.value(i) : nullptr;
         return Copy(value ? value : u"");
     };
     SetText(version.utilityVersion, valueAt(0));
     SetText(version.scriptVersion, valueAt(1));
 }
 
-void ScriptHandler::readTeam(ScriptTeam &team, xercesc::AttributeList &attributes) {
-    if (attributes.getLength() != 1) Reject(kMsgTeamAttributeCount);
-    const XMLCh *name = attributes.getName(0);
+void ScriptHandler::readTeam(ScriptTeam &team, const ScannedAttributes &attributes) {
+    if (attributes.count() != 1) Reject(kMsgTeamAttributeCount);
+    const XMLCh *name = attributes.name(0);
     if (!Is(name, u"relnics")) Reject(kMsgTeamInvalidAttribute, {Narrow(name)});
-    const XMLCh *value = attributes.getValue(XMLSize_t{0});
+    const XMLCh *value = attributes.value(0);
     if (!value) Reject(kMsgTeamNoValue, {Narrow(name)});
     team.relnics = Copy(value);
 }
 
-void ScriptHandler::readProperty(ScriptProperty &property, xercesc::AttributeList &attributes) {
-    const XMLSize_t count = attributes.getLength();
+void ScriptHandler::readProperty(ScriptProperty &property, const ScannedAttributes &attributes) {
+    const XMLSize_t count = attributes.count();
     if (count != 2) Reject(kMsgPropertyAttributeCount);
     for (XMLSize_t i = 0; i < count; ++i) {
-        const XMLCh *name = attributes.getName(i);
+        const XMLCh *name = attributes.name(i);
         lx_wchar **field = Is(name, u"id")      ? &property.id
                            : Is(name, u"value") ? &property.value
                                                 : nullptr;
         if (!field) Reject(kMsgPropertyInvalidAttribute, {Narrow(name)});
-        const XMLCh *value = attributes.getValue(i);
+        const XMLCh *value = attributes.value(i);
         if (!value) Reject(kMsgPropertyNoValue, {Narrow(name)});
         SetText(*field, Copy(value));
     }

@@ -40,10 +40,10 @@ private:
     // Where the next start tag goes.
     enum class Level { Root, Top, Member, Vlan };
 
-    void step(const XMLCh *name, xercesc::AttributeList &attributes);
-    void readVersion(xercesc::AttributeList &attributes);
-    void readTeam(ScriptTeam &team, xercesc::AttributeList &attributes);
-    void readProperty(ScriptProperty &property, xercesc::AttributeList &attributes);
+    void step(const XMLCh *name, const ScannedAttributes &attributes);
+    void readVersion(const ScannedAttributes &attributes);
+    void readTeam(ScriptTeam &team, const ScannedAttributes &attributes);
+    void readProperty(ScriptProperty &property, const ScannedAttributes &attributes);
 
     struct ConfigRelease {
         void operator()(ScriptConfig *config) const;

@@ -34,9 +34,13 @@ std::string BothWays(const std::string &path, DefinitionsCatalog &direct) {
 }  // namespace
 
 TEST(DefinitionsReader, BuildsWhatTheElementListBuilds) {
-    const std::vector<std::string> bodies = {
+    struct Case {
+        std::string prolog;  // before the root element
+        std::string body;
+    };
+    const std::vector<Case> cases = {
         // Membership by document order, unknown elements, orphans, carried enum items.
-        R"(<panel name="settings"><panelitem>Orphan</panelitem></panel>
+        {"", R"(<panel name="settings"><panelitem>Orphan</panelitem></panel>
            <nic type="A"/>
            <panel name="advanced"/><panelitem>One</panelitem><panelitem>Two</panelitem>
            <panel name="advanced"><panelitem>Three</panelitem></panel>
@@ -46,29 +50,37 @@ TEST(DefinitionsReader, BuildsWhatTheElementListBuilds) {
            <sourceproperty name="Lonely" value="1"/>
            <sourceproperty name="X" value="1" id="Z"><linkproperty name="Y" range="1-2" default="1"/>
              <linkproperty name="X" default=""/></sourceproperty>
-           <nic type="B" derived="A"/><nic derived="Later" type="C"/><nic type="Later"/>)",
+           <nic type="B" derived="A"/><nic derived="Later" type="C"/><nic type="Later"/>)"},
         // The text of a panel item: the first run before the next start tag only.
-        R"(<nic type="T"><panel name="advanced">
+        {"", R"(<nic type="T"><panel name="advanced">
            <panelitem>a&amp;b</panelitem><panelitem>
              </panelitem><panelitem/><panelitem></panelitem>after
            <panelitem><x/>inner</panelitem><panelitem><![CDATA[<cd>]]></panelitem>
            <panelitem at="1" b="">v&#x263A;w</panelitem><other c="2">not kept</other>
            <panelitem>D&#233;lai d'&#xB5;s tr&#232;s long</panelitem></panel>
-           <panel name="settings">text of a panel</panel></nic>)",
+           <panel name="settings">text of a panel</panel></nic>)"},
         // Every property attribute, flags read strictly, texts at the 15-byte edge.
-        R"(<nic type="P"><property id="P1" linkid="7" enum="e" range="0-4096" default="abcdefghijklmno"
+        {"", R"(<nic type="P"><property id="P1" linkid="7" enum="e" range="0-4096" default="abcdefghijklmno"
              displayname="abcdefghijklmnop" controltype="spin" step="1" dependency="3" hint="D&#233;lai"
              teamproperty="" lowest="0" rangetype="range" hide="true" compound="true" splevel="12abc"
              vbdrestart="1" Id="ignored" hint2="x" i="y" identifier="z"/>
            <property id="P2" hide="TRUE" compound="yes" vbdrestart="true" splevel="99999999999"/>
            <property id="P3" linkid="-1" vbdrestart="0" default="" é="accent"/>
-           <property id="P1" linkid="8" displayname="second of the same id"/></nic>)",
+           <property id="P1" linkid="8" displayname="second of the same id"/></nic>)"},
+        // Names with a prefix are not the attribute of their local part;
+        // attributes a DTD gives a default come after the written ones.
+        {R"(<!DOCTYPE definitions [<!ATTLIST property hint CDATA "from the DTD" x:step CDATA "9">
+           <!ATTLIST nic p:type CDATA "prefixed">]>)",
+         R"(<nic type="N"><property id="Q1" x:id="prefixed" linkid="3" x:hint="prefixed"/>
+           <property id="Q2" hint="written" step="2"/><enumeration x:id="E"><enumitem enumid="1" x:enumvalue="v"/>
+           <enumitem x:enumid="2" enumvalue="w"/></enumeration></nic>)"},
     };
     testing_support::TempDir dir;
-    for (std::size_t i = 0; i < bodies.size(); ++i) {
+    for (std::size_t i = 0; i < cases.size(); ++i) {
         SCOPED_TRACE(i);
-        const std::string path =
-            dir.write("d" + std::to_string(i) + ".xml", testing_support::WildcardDefinitions(bodies[i] + "</definitions>"));
+        const std::string path = dir.write(
+            "d" + std::to_string(i) + ".xml",
+            cases[i].prolog + testing_support::WildcardDefinitions(cases[i].body + "</definitions>"));
         DefinitionsCatalog direct;
         EXPECT_EQ(BothWays(path, direct), "");
         EXPECT_NE(direct.slot(0), nullptr);
