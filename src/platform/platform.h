@@ -35,6 +35,10 @@ public:
     bool isOpen() const { return fd_ >= 0; }
     // Reads up to size bytes; 0 at the end; -1 on a read error.
     long read(void *buffer, std::size_t size);
+    // The file's size in bytes, for sizing what reading it will fill; 0 when
+    // it is unknown (not open, not a regular file). Reading goes on to the
+    // end whatever this says.
+    std::uint64_t sizeHint() const;
     bool seekToStart();
     bool close();  // false when closing reports an error
 

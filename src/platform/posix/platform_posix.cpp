@@ -75,6 +75,12 @@ long InputFile::read(void *buffer, std::size_t size) {
     }
 }
 
+std::uint64_t InputFile::sizeHint() const {
+    struct stat st;
+    if (fd_ < 0 || ::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size < 0) return 0;
+    return static_cast<std::uint64_t>(st.st_size);
+}
+
 bool InputFile::seekToStart() { return fd_ >= 0 && ::lseek(fd_, 0, SEEK_SET) == 0; }
 
 bool InputFile::close() {

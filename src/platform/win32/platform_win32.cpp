@@ -109,6 +109,11 @@ long InputFile::read(void *buffer, std::size_t size) {
     return ::_read(fd_, buffer, chunk);
 }
 
+std::uint64_t InputFile::sizeHint() const {
+    const long long size = fd_ >= 0 ? ::_filelengthi64(fd_) : -1;
+    return size > 0 ? static_cast<std::uint64_t>(size) : 0;
+}
+
 bool InputFile::seekToStart() { return fd_ >= 0 && ::_lseeki64(fd_, 0, SEEK_SET) == 0; }
 
 bool InputFile::close() {
