@@ -11,12 +11,55 @@ void SharedTextBatch::add(const char16_t *wide, CompactText *target) {
         *target = CompactText();
         return;
     }
+    dropPending(target);
+    // Measured and narrowed in one pass over the parser's text, straight
+    // into the staging buffer, in steps of kStep units; a text too long for
+    // the pool is only measured beyond that.
+    constexpr std::size_t kStep = 64;
+    constexpr std::size_t kLongest = TextArena::kLargestShared - CompactText::kHeader - 1;
+    const std::size_t offset = stagedSize_;
     std::size_t size = 0;
-    while (wide[size] != 0) ++size;
-    add(std::u16string_view(wide, size), target);
+    char16_t seen = 0;
+    for (bool ended = false; !ended;) {
+        if (size > kLongest) {
+            while (wide[size] != 0) ++size;
+            break;
+        }
+        // Keeps the records staged before and the units narrowed so far.
+        ensureRoom(offset + CompactText::kHeader + size + kStep + 1,
+                   size == 0 ? offset : offset + CompactText::kHeader + size);
+        char *out = staged_.get() + offset + CompactText::kHeader;
+        for (const std::size_t end = size + kStep; size < end; ++size) {
+            const char16_t unit = wide[size];
+            if (unit == 0) {
+                ended = true;
+                break;
+            }
+            seen |= unit;
+            out[size] = static_cast<char>(unit);
+        }
+    }
+    stageNarrowed(std::u16string_view(wide, size), seen, offset, target);
 }
 
 void SharedTextBatch::add(std::u16string_view wide, CompactText *target) {
+    dropPending(target);
+    if (!TextPool::shareable(CompactText::kHeader + wide.size() + 1)) {
+        *target = CompactText::fromWide(wide, pool_);
+        return;
+    }
+    const std::size_t offset = stagedSize_;
+    ensureRoom(offset + CompactText::kHeader + wide.size() + 1, offset);
+    char *out = staged_.get() + offset + CompactText::kHeader;
+    char16_t seen = 0;
+    for (std::size_t i = 0; i < wide.size(); ++i) {
+        seen |= wide[i];
+        out[i] = static_cast<char>(wide[i]);
+    }
+    stageNarrowed(wide, seen, offset, target);
+}
+
+void SharedTextBatch::dropPending(const CompactText *target) {
     // A later text for the same target replaces a pending one, as a later
     // assignment would.
     for (std::size_t i = 0; i < pending_.size(); ++i) {
@@ -25,43 +68,32 @@ void SharedTextBatch::add(std::u16string_view wide, CompactText *target) {
             break;
         }
     }
+}
+
+void SharedTextBatch::stageNarrowed(std::u16string_view wide, char16_t seen, std::size_t offset,
+                                    CompactText *target) {
     // Only an ASCII text longer than what fits in place goes through the
     // pool here; any other is made as it would be alone.
     const std::size_t recordSize = CompactText::kHeader + wide.size() + 1;
-    if (wide.size() <= CompactText::kInlineCapacity || !TextPool::shareable(recordSize)) {
+    if (wide.size() <= CompactText::kInlineCapacity || !TextPool::shareable(recordSize) || seen >= 0x80) {
         *target = CompactText::fromWide(wide, pool_);
         return;
     }
-    const std::size_t offset = stage((recordSize + 3) & ~std::size_t{3});
     char *record = staged_.get() + offset;
     const auto header = static_cast<std::uint32_t>(wide.size() * 2);
     std::memcpy(record, &header, sizeof header);
-    char *out = record + CompactText::kHeader;
-    char16_t seen = 0;
-    for (std::size_t i = 0; i < wide.size(); ++i) {
-        seen |= wide[i];
-        out[i] = static_cast<char>(wide[i]);
-    }
-    out[wide.size()] = 0;
-    if (seen >= 0x80) {
-        stagedSize_ = offset;
-        *target = CompactText::fromWide(wide, pool_);
-        return;
-    }
+    record[recordSize - 1] = 0;
+    stagedSize_ = offset + ((recordSize + 3) & ~std::size_t{3});
     pending_.push_back({target, offset, recordSize, 0});
 }
 
-std::size_t SharedTextBatch::stage(std::size_t size) {
-    const std::size_t offset = stagedSize_;
-    if (stagedCapacity_ - offset < size) {
-        const std::size_t capacity = std::max<std::size_t>(1024, 2 * (offset + size));
-        std::unique_ptr<char[]> grown = std::make_unique_for_overwrite<char[]>(capacity);
-        if (offset) std::memcpy(grown.get(), staged_.get(), offset);
-        staged_ = std::move(grown);
-        stagedCapacity_ = capacity;
-    }
-    stagedSize_ = offset + size;
-    return offset;
+void SharedTextBatch::ensureRoom(std::size_t capacity, std::size_t keep) {
+    if (stagedCapacity_ >= capacity) return;
+    const std::size_t grownCapacity = std::max<std::size_t>(1024, 2 * capacity);
+    std::unique_ptr<char[]> grown = std::make_unique_for_overwrite<char[]>(grownCapacity);
+    if (keep) std::memcpy(grown.get(), staged_.get(), keep);
+    staged_ = std::move(grown);
+    stagedCapacity_ = grownCapacity;
 }
 
 void SharedTextBatch::flush() {

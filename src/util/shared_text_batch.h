@@ -37,8 +37,13 @@ private:
         std::size_t size;
         std::uint64_t hash;
     };
-    // Room for size more bytes of staged records; returns the offset of the room.
-    std::size_t stage(std::size_t size);
+    void dropPending(const CompactText *target);
+    // Stages the record whose text was just narrowed at offset (seen: the
+    // units ORed together), or makes the text at once when the pool is not
+    // for it.
+    void stageNarrowed(std::u16string_view wide, char16_t seen, std::size_t offset, CompactText *target);
+    // Makes the staging buffer hold capacity bytes, keeping its first keep.
+    void ensureRoom(std::size_t capacity, std::size_t keep);
 
     TextPool &pool_;
     // The pending records, each at a multiple of 4. Not zeroed: every byte
