@@ -32,23 +32,23 @@ std::uint64_t TextPool::hashRecord(const char *record, std::size_t size) {
     return h ^ (h >> 29);
 }
 
-namespace {
-
 // Walks the table from the text's hash: the slot of a kept record equal to
-// `record` (returned in `kept`), or the first empty slot (`kept` NULL).
-// Records are compared header first, as the header holds the length.
-std::size_t Probe(const std::vector<std::uint32_t> &slots, const TextArena &arena, const char *record,
-                  std::size_t size, std::uint64_t hash, const char *&kept) {
-    const std::size_t mask = slots.size() - 1;
+// `record` (returned in `kept`), or the first empty slot (`kept` NULL). Only
+// records whose slot has the text's hash bits are read; they are compared
+// header first, as the header holds the length.
+std::size_t TextPool::probe(const char *record, std::size_t size, std::uint64_t hash, const char *&kept) const {
+    const std::size_t mask = slots_.size() - 1;
+    const std::uint32_t tag = tagOf(hash);
     std::uint32_t header;
     std::memcpy(&header, record, sizeof header);
     for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
-        const std::uint32_t handle = slots[i];
-        if (handle == 0) {
+        const std::uint32_t slot = slots_[i];
+        if (slot == 0) {
             kept = nullptr;
             return i;
         }
-        const char *candidate = reinterpret_cast<const char *>(arena.atHandle(handle));
+        if ((slot & kTagMask) != tag) continue;
+        const char *candidate = reinterpret_cast<const char *>(arena_.atHandle(slot & kHandleMask));
         std::uint32_t keptHeader;
         std::memcpy(&keptHeader, candidate, sizeof keptHeader);
         if (keptHeader == header && std::memcmp(candidate + 4, record + 4, size - 4) == 0) {
@@ -59,39 +59,36 @@ std::size_t Probe(const std::vector<std::uint32_t> &slots, const TextArena &aren
 }
 
 // Puts the arena's newest record into an empty slot (a record the arena
-// cannot name by a handle is not shared).
-void Keep(std::vector<std::uint32_t> &slots, std::size_t &count, const TextArena &arena, std::size_t slot,
-          const char *record) {
-    const std::uint32_t own = arena.handleOfLatest(record);
-    if (own != 0) {
-        slots[slot] = own;
-        ++count;
-    }
+// cannot name by a handle of 24 bits is not shared).
+void TextPool::keep(std::size_t slot, const char *record, std::uint64_t hash) {
+    const std::uint32_t own = arena_.handleOfLatest(record);
+    if (own == 0 || own > kHandleMask) return;
+    slots_[slot] = tagOf(hash) | own;
+    ++count_;
 }
-
-}  // namespace
 
 const char *TextPool::share(const char *record, std::size_t size) {
     if (size > TextArena::kLargestShared || size < 12) return record;  // in a block of its own, or none
     if ((count_ + 1) * 2 > slots_.size()) grow();
     const char *kept = nullptr;
-    const std::size_t slot = Probe(slots_, arena_, record, size, hashRecord(record, size), kept);
+    const std::uint64_t hash = hashRecord(record, size);
+    const std::size_t slot = probe(record, size, hash, kept);
     if (kept != nullptr) {
         arena_.giveBackLatest(record, size);
         return kept;
     }
-    Keep(slots_, count_, arena_, slot, record);
+    keep(slot, record, hash);
     return record;
 }
 
 const char *TextPool::intern(const char *staged, std::size_t size, std::uint64_t hash) {
     if ((count_ + 1) * 2 > slots_.size()) grow();
     const char *kept = nullptr;
-    const std::size_t slot = Probe(slots_, arena_, staged, size, hash, kept);
+    const std::size_t slot = probe(staged, size, hash, kept);
     if (kept != nullptr) return kept;
     char *record = static_cast<char *>(arena_.allocate(size));
     std::memcpy(record, staged, size);
-    Keep(slots_, count_, arena_, slot, record);
+    keep(slot, record, hash);
     return record;
 }
 
@@ -99,12 +96,12 @@ void TextPool::grow() {
     std::vector<std::uint32_t> old = std::move(slots_);
     slots_.assign(old.empty() ? 4096 : old.size() * 2, 0);
     const std::size_t mask = slots_.size() - 1;
-    for (const std::uint32_t handle : old) {
-        if (handle == 0) continue;
-        const char *kept = reinterpret_cast<const char *>(arena_.atHandle(handle));
+    for (const std::uint32_t slot : old) {
+        if (slot == 0) continue;
+        const char *kept = reinterpret_cast<const char *>(arena_.atHandle(slot & kHandleMask));
         std::size_t i = hashRecord(kept, recordSize(kept)) & mask;
         while (slots_[i] != 0) i = (i + 1) & mask;
-        slots_[i] = handle;
+        slots_[i] = slot;
     }
 }
 

@@ -2,9 +2,11 @@
 // arena. Definitions files repeat many of their texts (the ids of panel items
 // and properties, enumeration texts, ranges, defaults, the same property in
 // the definitions of several adapters): each distinct text is kept once. The
-// pool itself is a table of 4 bytes per slot, at most half full, that names
-// the records by their arena handles; it is dropped when the load ends, the
-// records stay with the arena.
+// pool itself is a table of 4 bytes per slot, at most half full: a record's
+// arena handle with 8 bits of its hash, so that a lookup reads only the
+// records whose hash bits match (almost always just the equal one), not every
+// record its probe passes. It is dropped when the load ends, the records stay
+// with the arena.
 #pragma once
 
 #include <cstddef>
@@ -41,14 +43,15 @@ public:
     void prefetchSlot(std::uint64_t hash) const {
         __builtin_prefetch(slots_.data() + (hash & (slots_.size() - 1)));
     }
-    // Starts fetching the records the first slots of its run name (the
-    // lookup compares their texts).
+    // Starts fetching the records among the first slots of its run that the
+    // lookup will compare (those whose hash bits match).
     void prefetchKept(std::uint64_t hash) const {
         const std::size_t mask = slots_.size() - 1;
-        for (std::size_t i = hash & mask, n = 0; n < 3; i = (i + 1) & mask, ++n) {
-            const std::uint32_t handle = slots_[i];
-            if (handle == 0) break;
-            __builtin_prefetch(arena_.atHandle(handle));
+        const std::uint32_t tag = tagOf(hash);
+        for (std::size_t i = hash & mask, n = 0; n < 4; i = (i + 1) & mask, ++n) {
+            const std::uint32_t slot = slots_[i];
+            if (slot == 0) break;
+            if ((slot & kTagMask) == tag) __builtin_prefetch(arena_.atHandle(slot & kHandleMask));
         }
     }
     // The pool's record equal to the staged one, or a copy of it in the
@@ -56,12 +59,20 @@ public:
     const char *intern(const char *staged, std::size_t size, std::uint64_t hash);
 
 private:
+    // A slot: the hash's top 8 bits above a 24-bit arena handle (records
+    // beyond the first 64 MB of texts are not shared); 0 is empty.
+    static constexpr std::uint32_t kHandleMask = (1u << 24) - 1;
+    static constexpr std::uint32_t kTagMask = ~kHandleMask;
+    static std::uint32_t tagOf(std::uint64_t hash) { return static_cast<std::uint32_t>(hash >> 56) << 24; }
+
     static std::uint64_t hashRecord(const char *record, std::size_t size);
     static std::size_t recordSize(const char *record);
+    std::size_t probe(const char *record, std::size_t size, std::uint64_t hash, const char *&kept) const;
+    void keep(std::size_t slot, const char *record, std::uint64_t hash);
     void grow();
 
     TextArena &arena_;
-    std::vector<std::uint32_t> slots_;  // arena handles; 0: empty
+    std::vector<std::uint32_t> slots_;  // hash bits and arena handles; 0: empty
     std::size_t count_ = 0;
 };
 

@@ -154,6 +154,11 @@ TEST(SharedTextBatch, TextsMadeTogetherReadAsMadeAloneAndShareWithThePool) {
     // in batches of uneven sizes, enough to grow the pool's table.
     std::vector<std::u16string> texts;
     for (int i = 0; i < 3000; ++i) texts.push_back(u"Display name " + lxniccfg::fromUtf8(std::to_string(i % 1700)));
+    // Long texts: narrowed in several steps, one that grows the staging
+    // buffer while it is narrowed, one too long for the pool.
+    const std::u16string longText = std::u16string(200, u'a') + u"long";
+    // (Texts at even positions are given as NUL-terminated strings.)
+    texts.insert(texts.end(), {longText, u"-", std::u16string(3000, u'y'), u"-", std::u16string(20000, u'z'), longText});
     texts.insert(texts.end(), {u"abc", u"abcdefg", u"D\u00e9lai de r\u00e9ception", std::u16string(40, u'w') + u"\xDC00",
                                u"", u"Interrupt Moderation Rate"});
     const CompactText before = CompactText::fromWide(u"Interrupt Moderation Rate", pool);
@@ -177,6 +182,7 @@ TEST(SharedTextBatch, TextsMadeTogetherReadAsMadeAloneAndShareWithThePool) {
         }
     }
     EXPECT_EQ(made[texts.size() - 1].narrow(), before.narrow());
+    EXPECT_EQ(made[3000].narrow(), made[3005].narrow());
     EXPECT_EQ(CompactText::fromWide(u"Display name 5", pool).narrow(), made[5].narrow());
 
     // A later text for the same target wins, pending or not.
