@@ -111,6 +111,15 @@ CompactText CompactText::fromWide(std::u16string_view wide, TextArena *arena) {
     return fromAscii(wide.data(), wide.size(), arena);
 }
 
+std::optional<std::size_t> CompactText::utf8Size(std::u16string_view wide) { return Utf8Length(wide); }
+
+void CompactText::writeUtf8Record(std::u16string_view wide, std::size_t utf8Size, char *record) {
+    const auto header = static_cast<std::uint32_t>(utf8Size * 2);
+    std::memcpy(record, &header, sizeof header);
+    WriteUtf8(wide, record + kHeader);
+    record[kHeader + utf8Size] = 0;
+}
+
 // A text with characters outside ASCII: converted straight into its record.
 CompactText CompactText::fromOther(std::u16string_view wide, TextArena *arena) {
     const std::optional<std::size_t> size = Utf8Length(wide);

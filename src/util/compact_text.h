@@ -12,6 +12,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -145,6 +146,11 @@ private:
     // text, just made in the pool's arena, with the record of an equal text
     // of the pool when there is one.
     static CompactText shared(CompactText text, TextPool &pool);
+    // The UTF-8 size of a text, when its record needs no exact UTF-16 form
+    // (it has no unpaired surrogate); and writing such a record (header,
+    // UTF-8 bytes, NUL) at record.
+    static std::optional<std::size_t> utf8Size(std::u16string_view wide);
+    static void writeUtf8Record(std::u16string_view wide, std::size_t utf8Size, char *record);
     // The text of a record of an arena, which it does not own.
     static CompactText ofArenaRecord(const char *record) {
         CompactText text;

@@ -72,17 +72,28 @@ void SharedTextBatch::dropPending(const CompactText *target) {
 
 void SharedTextBatch::stageNarrowed(std::u16string_view wide, char16_t seen, std::size_t offset,
                                     CompactText *target) {
-    // Only an ASCII text longer than what fits in place goes through the
-    // pool here; any other is made as it would be alone.
-    const std::size_t recordSize = CompactText::kHeader + wide.size() + 1;
-    if (wide.size() <= CompactText::kInlineCapacity || !TextPool::shareable(recordSize) || seen >= 0x80) {
+    // A text that fits in place, or that the pool does not take, is made as
+    // it would be alone.
+    // A text not ASCII has its record written again, in UTF-8; one with an
+    // unpaired surrogate keeps an exact UTF-16 form, unshared.
+    const std::optional<std::size_t> utf8Size = seen < 0x80 ? wide.size() : CompactText::utf8Size(wide);
+    const std::size_t narrowSize = utf8Size.value_or(0);
+    const std::size_t recordSize = CompactText::kHeader + narrowSize + 1;
+    if (!utf8Size || narrowSize <= CompactText::kInlineCapacity || !TextPool::shareable(recordSize)) {
         *target = CompactText::fromWide(wide, pool_);
         return;
     }
-    char *record = staged_.get() + offset;
-    const auto header = static_cast<std::uint32_t>(wide.size() * 2);
-    std::memcpy(record, &header, sizeof header);
-    record[recordSize - 1] = 0;
+    char *record;
+    if (seen >= 0x80) {
+        ensureRoom(offset + recordSize, offset);
+        record = staged_.get() + offset;
+        CompactText::writeUtf8Record(wide, narrowSize, record);
+    } else {
+        record = staged_.get() + offset;
+        const auto header = static_cast<std::uint32_t>(narrowSize * 2);
+        std::memcpy(record, &header, sizeof header);
+        record[recordSize - 1] = 0;
+    }
     stagedSize_ = offset + ((recordSize + 3) & ~std::size_t{3});
     pending_.push_back({target, offset, recordSize, 0});
 }

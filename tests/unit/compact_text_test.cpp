@@ -159,6 +159,9 @@ TEST(SharedTextBatch, TextsMadeTogetherReadAsMadeAloneAndShareWithThePool) {
     const std::u16string longText = std::u16string(200, u'a') + u"long";
     // (Texts at even positions are given as NUL-terminated strings.)
     texts.insert(texts.end(), {longText, u"-", std::u16string(3000, u'y'), u"-", std::u16string(20000, u'z'), longText});
+    // Texts not ASCII, each twice: two and three bytes in UTF-8, a surrogate pair.
+    const std::u16string notAscii[] = {u"D\u00e9bit r\u00e9duit", u"\u53d7\u4fe1\u30d0\u30c3\u30d5\u30a1", u"\U0001F600 face"};
+    for (const auto &text : notAscii) texts.insert(texts.end(), {text, text});
     texts.insert(texts.end(), {u"abc", u"abcdefg", u"D\u00e9lai de r\u00e9ception", std::u16string(40, u'w') + u"\xDC00",
                                u"", u"Interrupt Moderation Rate"});
     const CompactText before = CompactText::fromWide(u"Interrupt Moderation Rate", pool);
@@ -183,6 +186,8 @@ TEST(SharedTextBatch, TextsMadeTogetherReadAsMadeAloneAndShareWithThePool) {
     }
     EXPECT_EQ(made[texts.size() - 1].narrow(), before.narrow());
     EXPECT_EQ(made[3000].narrow(), made[3005].narrow());
+    for (std::size_t i = 3006; i < 3012; i += 2) EXPECT_EQ(made[i].narrow(), made[i + 1].narrow()) << i;
+    EXPECT_EQ(CompactText::fromWide(notAscii[0].c_str(), pool).narrow(), made[3006].narrow());
     EXPECT_EQ(CompactText::fromWide(u"Display name 5", pool).narrow(), made[5].narrow());
 
     // A later text for the same target wins, pending or not.
