@@ -69,7 +69,7 @@ void TextPool::keep(std::size_t slot, const char *record, std::uint64_t hash) {
 
 const char *TextPool::share(const char *record, std::size_t size) {
     if (size > TextArena::kLargestShared || size < 12) return record;  // in a block of its own, or none
-    if ((count_ + 1) * 2 > slots_.size()) grow();
+    if (!roomFor(count_ + 1)) grow();
     const char *kept = nullptr;
     const std::uint64_t hash = hashRecord(record, size);
     const std::size_t slot = probe(record, size, hash, kept);
@@ -82,7 +82,7 @@ const char *TextPool::share(const char *record, std::size_t size) {
 }
 
 const char *TextPool::intern(const char *staged, std::size_t size, std::uint64_t hash) {
-    if ((count_ + 1) * 2 > slots_.size()) grow();
+    if (!roomFor(count_ + 1)) grow();
     const char *kept = nullptr;
     const std::size_t slot = probe(staged, size, hash, kept);
     if (kept != nullptr) return kept;

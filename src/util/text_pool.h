@@ -2,11 +2,11 @@
 // arena. Definitions files repeat many of their texts (the ids of panel items
 // and properties, enumeration texts, ranges, defaults, the same property in
 // the definitions of several adapters): each distinct text is kept once. The
-// pool itself is a table of 4 bytes per slot, at most half full: a record's
-// arena handle with 8 bits of its hash, so that a lookup reads only the
-// records whose hash bits match (almost always just the equal one), not every
-// record its probe passes. It is dropped when the load ends, the records stay
-// with the arena.
+// pool itself is a table of 4 bytes per slot, at most three quarters full:
+// a record's arena handle with 8 bits of its hash, so that a lookup reads
+// only the records whose hash bits match (almost always just the equal one),
+// not every record its probe passes. It is dropped when the load ends, the
+// records stay with the arena.
 #pragma once
 
 #include <cstddef>
@@ -37,7 +37,7 @@ public:
     static std::uint64_t hashOf(const char *record, std::size_t size) { return hashRecord(record, size); }
     // Room for more texts without the table growing in between.
     void reserve(std::size_t more) {
-        while ((count_ + more) * 2 > slots_.size()) grow();
+        while (!roomFor(count_ + more)) grow();
     }
     // Starts fetching the slot a text of this hash is looked up in first.
     void prefetchSlot(std::uint64_t hash) const {
@@ -66,6 +66,10 @@ private:
     static std::uint32_t tagOf(std::uint64_t hash) { return static_cast<std::uint32_t>(hash >> 56) << 24; }
 
     static std::uint64_t hashRecord(const char *record, std::size_t size);
+    // Whether the table holds this many texts within its fill limit; a
+    // probe passes over the slots of other texts without reading their
+    // records, so a fuller table costs little.
+    bool roomFor(std::size_t count) const { return count * 4 <= slots_.size() * 3; }
     static std::size_t recordSize(const char *record);
     std::size_t probe(const char *record, std::size_t size, std::uint64_t hash, const char *&kept) const;
     void keep(std::size_t slot, const char *record, std::uint64_t hash);
