@@ -138,19 +138,15 @@ CompactText CompactText::fromOther(std::u16string_view wide, TextArena *arena) {
         return placed;
     }
     CompactText text;
-    char *out;
     if (*size <= kInlineCapacity) {
-        out = reinterpret_cast<char *>(text.bytes_ + 1);
+        char *out = reinterpret_cast<char *>(text.bytes_ + 1);
         text.bytes_[0] = static_cast<unsigned char>(*size * 2 + 1);
-    } else {
-        if (*size > UINT32_MAX / 2) throw std::length_error("text too long");
-        char *record = text.makeRecord(RecordSize(*size, nullptr), arena);
-        const auto header = static_cast<std::uint32_t>(*size * 2);
-        std::memcpy(record, &header, sizeof header);
-        out = record + kHeader;
+        WriteUtf8(wide, out);
+        out[*size] = 0;
+        return text;
     }
-    WriteUtf8(wide, out);
-    out[*size] = 0;
+    if (*size > UINT32_MAX / 2) throw std::length_error("text too long");
+    writeUtf8Record(wide, *size, text.makeRecord(RecordSize(*size, nullptr), arena));
     return text;
 }
 

@@ -72,10 +72,10 @@ void SharedTextBatch::dropPending(const CompactText *target) {
 
 void SharedTextBatch::stageNarrowed(std::u16string_view wide, char16_t seen, std::size_t offset,
                                     CompactText *target) {
-    // A text that fits in place, or that the pool does not take, is made as
-    // it would be alone.
-    // A text not ASCII has its record written again, in UTF-8; one with an
-    // unpaired surrogate keeps an exact UTF-16 form, unshared.
+    // A text that fits in place, that the pool does not take, or that holds
+    // an unpaired surrogate (kept in an exact UTF-16 form, unshared) is made
+    // as it would be alone; a text beyond ASCII has its record written
+    // again, in UTF-8.
     const std::optional<std::size_t> utf8Size = seen < 0x80 ? wide.size() : CompactText::utf8Size(wide);
     const std::size_t narrowSize = utf8Size.value_or(0);
     const std::size_t recordSize = CompactText::kHeader + narrowSize + 1;
