@@ -6,7 +6,9 @@
 # (a command may be a program run through wine64). It works in a temporary
 # folder with relative paths, so that the output of the Linux and the
 # Windows programs can be compared line for line.
-set -euo pipefail
+set -Eeuo pipefail
+# A step that fails ends the demonstration and says which one it was.
+trap 'status=$?; echo "demo-steps: \"$BASH_COMMAND\" ended with exit code $status" >&2' ERR
 root=$(cd "$(dirname "$0")/.." && pwd)
 read -r -a lxnicdefs_command <<< "$1"
 read -r -a lxnicctl_command <<< "$2"

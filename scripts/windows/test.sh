@@ -57,12 +57,36 @@ if [ ! -x "$linux_build/tools/lxnicctl/lxnicctl" ] || [ ! -x "$linux_build/tools
   cmake --build "$linux_build" -j "$jobs" --target lxnicctl lxnicdefs
 fi
 echo "-- the demonstration under Wine, compared with Linux"
+linux_status=0
 ./scripts/demo-steps.sh "$root/$linux_build/tools/lxnicdefs/lxnicdefs" "$root/$linux_build/tools/lxnicctl/lxnicctl" \
-  > "$build/demo-linux.txt" 2>&1
-./scripts/demo-steps.sh "$wine64 $root/$build/bin/lxnicdefs.exe" "$wine64 $root/$build/bin/lxnicctl.exe" 2>&1 |
-  tr -d '\r' > "$build/demo-windows.txt"
-if ! diff -u "$build/demo-linux.txt" "$build/demo-windows.txt"; then
-  echo "the demonstration under Wine differs from the Linux one" >&2
+  > "$build/demo-linux.txt" 2>&1 || linux_status=$?
+if [ "$linux_status" -ne 0 ]; then
+  echo "the demonstration on Linux failed (exit code $linux_status); its last lines:" >&2
+  tail -n 30 "$build/demo-linux.txt" >&2
   exit 1
+fi
+# Runs the demonstration under Wine into demo-windows.txt; true when it ends
+# well and says what the Linux one says.
+windows_demo() {
+  local status=0
+  ./scripts/demo-steps.sh "$wine64 $root/$build/bin/lxnicdefs.exe" "$wine64 $root/$build/bin/lxnicctl.exe" \
+    > "$build/demo-windows.raw" 2>&1 || status=$?
+  tr -d '\r' < "$build/demo-windows.raw" > "$build/demo-windows.txt"
+  if [ "$status" -ne 0 ]; then
+    echo "the demonstration under Wine failed (exit code $status); its last lines:" >&2
+    tail -n 30 "$build/demo-windows.txt" >&2
+    return 1
+  fi
+  if ! diff -u "$build/demo-linux.txt" "$build/demo-windows.txt"; then
+    echo "the demonstration under Wine differs from the Linux one" >&2
+    return 1
+  fi
+}
+# A run under Wine that fails is run once more: a second failure fails the
+# stage; a failure that does not come back is left in the log with the step
+# that failed and its last lines, to be looked into.
+if ! windows_demo; then
+  echo "-- the demonstration under Wine, once more"
+  windows_demo
 fi
 echo "the demonstration under Wine gives the same $(wc -l < "$build/demo-windows.txt") lines as on Linux"
