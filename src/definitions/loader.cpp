@@ -281,11 +281,15 @@ private:
             if (enumeration_ && list.nameIs(i, "id")) enumeration_->id = list.compactText(i);
             break;
         case Kind::EnumItem:
+            // The item's texts join the start tag's batch; the item stays
+            // in place until they are written, and only then moves into its
+            // enumeration.
             if (!item_) item_.emplace();
             if (list.nameIs(i, "enumid")) {
-                item_->enumid = list.compactText(i);
+                list.setText(i, item_->enumid);
             } else if (list.nameIs(i, "enumvalue")) {
-                item_->enumvalue = list.compactText(i);
+                list.setText(i, item_->enumvalue);
+                list.flush();
                 if (enumeration_) enumeration_->items.append(std::move(*item_));
                 item_.reset();
             }

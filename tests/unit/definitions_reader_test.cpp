@@ -45,8 +45,8 @@ TEST(DefinitionsReader, BuildsWhatTheElementListBuilds) {
            <panel name="advanced"/><panelitem>One</panelitem><panelitem>Two</panelitem>
            <panel name="advanced"><panelitem>Three</panelitem></panel>
            <property id="X" linkid="1"/><unknown id="Y" linkid="2"/><property/><other/>
-           <enumeration id="X"><enumitem enumid="1"/><enumitem enumvalue="On"/>
-             <enumitem enumvalue="Off" enumid="0"/><bogus enumvalue="B"/></enumeration>
+           <enumeration id="X"><enumitem enumid="carried over"/><enumitem enumvalue="Switched on"/>
+             <enumitem enumvalue="Switched off" enumid="left for the next"/><bogus enumvalue="Bogus item"/></enumeration>
            <sourceproperty name="Lonely" value="1"/>
            <sourceproperty name="X" value="1" id="Z"><linkproperty name="Y" range="1-2" default="1"/>
              <linkproperty name="X" default=""/></sourceproperty>
