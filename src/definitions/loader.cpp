@@ -64,8 +64,7 @@ public:
         return name.isNone() ? PropertyAttribute::Unknown : PropertyAttributeNamed(name.narrowText());
     }
     DualString text(int i) { return std::move(list_[i].value); }
-    CompactText compactText(int i) const { return CompactText(list_[i].value); }
-    void setText(int i, CompactText &target) const { target = compactText(i); }
+    void setText(int i, CompactText &target) const { target = CompactText(list_[i].value); }
     void flush() {}
 
 private:
@@ -77,8 +76,8 @@ private:
 // into the form it is kept in.
 class ParsedAttributes {
 public:
-    ParsedAttributes(const ScannedAttributes &list, TextPool &pool, SharedTextBatch &batch)
-        : list_(list), pool_(pool), batch_(batch), count_(static_cast<int>(list.count())) {}
+    ParsedAttributes(const ScannedAttributes &list, SharedTextBatch &batch)
+        : list_(list), batch_(batch), count_(static_cast<int>(list.count())) {}
     int count() const { return count_; }
     bool nameIs(int i, std::string_view literal) const { return Spells(name(i), literal); }
     PropertyAttribute propertyAttribute(int i) const {
@@ -86,7 +85,6 @@ public:
         return PropertyAttributeNamed(std::u16string_view(n, wideLength(n)));
     }
     DualString text(int i) const { return DualString(value(i)); }
-    CompactText compactText(int i) const { return CompactText::fromWide(value(i), pool_); }
     // The value for target, written there by flush() at the latest (the
     // texts of a start tag are shared with the pool together).
     void setText(int i, CompactText &target) { batch_.add(value(i), &target); }
@@ -97,7 +95,6 @@ private:
     const char16_t *value(int i) const { return list_.value(static_cast<XMLSize_t>(i)); }
 
     const ScannedAttributes &list_;
-    TextPool &pool_;
     SharedTextBatch &batch_;
     int count_;
 };
@@ -275,10 +272,10 @@ private:
             break;
         }
         case Kind::Panel:
-            if (panel_ && list.nameIs(i, "name")) panel_->name = list.compactText(i);
+            if (panel_ && list.nameIs(i, "name")) list.setText(i, panel_->name);
             break;
         case Kind::Enumeration:
-            if (enumeration_ && list.nameIs(i, "id")) enumeration_->id = list.compactText(i);
+            if (enumeration_ && list.nameIs(i, "id")) list.setText(i, enumeration_->id);
             break;
         case Kind::EnumItem:
             // The item's texts join the start tag's batch; the item stays
@@ -295,14 +292,14 @@ private:
             }
             break;
         case Kind::SourceProperty:
-            if (source_ && list.nameIs(i, "name")) source_->name = list.compactText(i);
-            else if (source_ && list.nameIs(i, "value")) source_->value = list.compactText(i);
+            if (source_ && list.nameIs(i, "name")) list.setText(i, source_->name);
+            else if (source_ && list.nameIs(i, "value")) list.setText(i, source_->value);
             break;
         case Kind::LinkProperty:
             if (!link_) break;
-            if (list.nameIs(i, "name")) link_->name = list.compactText(i);
-            else if (list.nameIs(i, "range")) link_->range = list.compactText(i);
-            else if (list.nameIs(i, "default")) link_->defaultValue = list.compactText(i);
+            if (list.nameIs(i, "name")) list.setText(i, link_->name);
+            else if (list.nameIs(i, "range")) list.setText(i, link_->range);
+            else if (list.nameIs(i, "default")) list.setText(i, link_->defaultValue);
             break;
         default:
             break;
@@ -382,7 +379,7 @@ public:
             if (kept && panelItem) awaitingText_ = kept;
             return;
         }
-        ParsedAttributes list(scannedAttributes(), walk_.pool(), walk_.batch());
+        ParsedAttributes list(scannedAttributes(), walk_.batch());
         walk_.attributes(list);
     }
 
