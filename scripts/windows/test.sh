@@ -57,14 +57,19 @@ if [ ! -x "$linux_build/tools/lxnicctl/lxnicctl" ] || [ ! -x "$linux_build/tools
   cmake --build "$linux_build" -j "$jobs" --target lxnicctl lxnicdefs
 fi
 echo "-- the demonstration under Wine, compared with Linux"
-linux_status=0
+# True when STATUS is 0; otherwise says that the demonstration WHERE failed,
+# with the last lines of its output FILE.
+demo_ended_well() {
+  local where=$1 status=$2 file=$3
+  [ "$status" -eq 0 ] && return 0
+  echo "the demonstration $where failed (exit code $status); its last lines:" >&2
+  tail -n 30 "$file" >&2
+  return 1
+}
+status=0
 ./scripts/demo-steps.sh "$root/$linux_build/tools/lxnicdefs/lxnicdefs" "$root/$linux_build/tools/lxnicctl/lxnicctl" \
-  > "$build/demo-linux.txt" 2>&1 || linux_status=$?
-if [ "$linux_status" -ne 0 ]; then
-  echo "the demonstration on Linux failed (exit code $linux_status); its last lines:" >&2
-  tail -n 30 "$build/demo-linux.txt" >&2
-  exit 1
-fi
+  > "$build/demo-linux.txt" 2>&1 || status=$?
+demo_ended_well "on Linux" "$status" "$build/demo-linux.txt"
 # Runs the demonstration under Wine into demo-windows.txt; true when it ends
 # well and says what the Linux one says.
 windows_demo() {
@@ -72,11 +77,7 @@ windows_demo() {
   ./scripts/demo-steps.sh "$wine64 $root/$build/bin/lxnicdefs.exe" "$wine64 $root/$build/bin/lxnicctl.exe" \
     > "$build/demo-windows.raw" 2>&1 || status=$?
   tr -d '\r' < "$build/demo-windows.raw" > "$build/demo-windows.txt"
-  if [ "$status" -ne 0 ]; then
-    echo "the demonstration under Wine failed (exit code $status); its last lines:" >&2
-    tail -n 30 "$build/demo-windows.txt" >&2
-    return 1
-  fi
+  demo_ended_well "under Wine" "$status" "$build/demo-windows.txt" || return 1
   if ! diff -u "$build/demo-linux.txt" "$build/demo-windows.txt"; then
     echo "the demonstration under Wine differs from the Linux one" >&2
     return 1
