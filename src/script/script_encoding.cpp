@@ -3,6 +3,10 @@
 #include <algorithm>
 #include <charconv>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include <xercesc/util/PlatformUtils.hpp>
 #include <xercesc/util/TransService.hpp>
 #include <xercesc/util/XMLException.hpp>
@@ -47,6 +51,48 @@ const char *EscapeFor(char16_t c) {
     case u'\r': return "&#13;";
     default: return nullptr;
     }
+}
+
+// Printable ASCII other than the five markup characters, backslash and tilde:
+// the characters that every supported encoding writes as their own byte and
+// that an attribute value carries without a reference.
+constexpr bool FastPlain(char16_t c) {
+    return c >= 0x20 && c <= 0x7D && c != u'&' && c != u'<' && c != u'>' && c != u'\\' && c != u'\'' &&
+           c != u'"';
+}
+
+#if defined(__SSE2__)
+// The lanes of eight characters that are not FastPlain, as a byte mask (two
+// bits a lane). A lane is out when it is below 0x20 or above 0x7D
+// (characters from 0x8000 compare as negative) or one of the six excluded.
+int NotFastPlain(__m128i v) {
+    __m128i out = _mm_or_si128(_mm_cmplt_epi16(v, _mm_set1_epi16(0x20)), _mm_cmpgt_epi16(v, _mm_set1_epi16(0x7D)));
+    for (char16_t excluded : {u'&', u'<', u'>', u'\\', u'\'', u'"'})
+        out = _mm_or_si128(out, _mm_cmpeq_epi16(v, _mm_set1_epi16(static_cast<short>(excluded))));
+    return _mm_movemask_epi8(out);
+}
+
+#endif
+
+// Writes the leading characters of p[0, n) that are FastPlain as bytes to d,
+// eight at a time; returns how many (texts of fewer than eight characters
+// are left to the caller). d has room for n bytes; beyond the count
+// returned, the bytes it holds are not yet written.
+std::size_t CopyFastPlain([[maybe_unused]] const char16_t *p, [[maybe_unused]] std::size_t n,
+                          [[maybe_unused]] char *d) {
+    std::size_t i = 0;
+#if defined(__SSE2__)
+    if (n < 8) return 0;
+    // The last block overlaps the one before it instead of reading past n.
+    for (std::size_t at = 0;; at = std::min(at + 8, n - 8)) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + at));
+        _mm_storel_epi64(reinterpret_cast<__m128i *>(d + at), _mm_packus_epi16(v, v));
+        if (const int mask = NotFastPlain(v)) return at + static_cast<std::size_t>(__builtin_ctz(mask)) / 2;
+        i = at + 8;
+        if (i == n) break;
+    }
+#endif
+    return i;
 }
 
 }  // namespace
@@ -99,6 +145,9 @@ ScriptEncoder::ScriptEncoder(ScriptCharset charset) : charset_(charset) {
         }
         plainUnescaped_[c] = plain_[c] && !EscapeFor(static_cast<char16_t>(c));
     }
+    fastPlain_ = true;
+    for (unsigned c = 0; c < 0x80; ++c)
+        if (FastPlain(static_cast<char16_t>(c)) && !plainUnescaped_[c]) fastPlain_ = false;
 }
 
 ScriptEncoder::~ScriptEncoder() = default;
@@ -112,6 +161,17 @@ void ScriptEncoder::appendAscii(ScriptOutput &out, std::string_view text) {
         out.append(text.substr(start, i - start));
         if (i < text.size()) appendCodePoint(out, static_cast<unsigned char>(text[i++]));
     }
+}
+
+char *ScriptEncoder::writePlainEscaped(char *d, std::u16string_view text) const {
+    const char16_t *p = text.data();
+    const std::size_t n = text.size();
+    std::size_t i = fastPlain_ ? CopyFastPlain(p, n, d) : 0;
+    for (; i < n; ++i) {
+        if (p[i] >= 0x100 || !plainUnescaped_[p[i]]) return nullptr;
+        d[i] = static_cast<char>(p[i]);
+    }
+    return d + n;
 }
 
 void ScriptEncoder::append(ScriptOutput &out, std::u16string_view text) {
@@ -129,8 +189,14 @@ void ScriptEncoder::appendText(ScriptOutput &out, std::u16string_view text) {
     const char16_t *const end = p + text.size();
     while (p < end) {
         // The run of characters written as one byte of the same value.
-        char *const start = out.room(static_cast<std::size_t>(end - p));
+        const std::size_t left = static_cast<std::size_t>(end - p);
+        char *const start = out.room(left);
         char *d = start;
+        if (fastPlain_) {
+            const std::size_t copied = CopyFastPlain(p, left, d);
+            p += copied;
+            d += copied;
+        }
         while (p < end && *p < 0x100 && plain[*p]) *d++ = static_cast<char>(*p++);
         out.advance(static_cast<std::size_t>(d - start));
         if (p == end) break;

@@ -87,6 +87,12 @@ public:
     // normalisation does not turn them into blanks.
     void appendEscaped(ScriptOutput &out, std::u16string_view text);
 
+    // Writes text as appendEscaped does to d, which has room for text.size()
+    // bytes, when every character of it is written as one byte of the same
+    // value without a reference (most property ids and values are); returns
+    // the end of what was written, or nullptr when a character needs more.
+    char *writePlainEscaped(char *d, std::u16string_view text) const;
+
 private:
     template <bool kEscape>
     void appendText(ScriptOutput &out, std::u16string_view text);
@@ -101,6 +107,9 @@ private:
     // reference for.
     std::array<bool, 256> plain_{};
     std::array<bool, 256> plainUnescaped_{};
+    // Whether every character CopyFastPlain writes is one of plainUnescaped_
+    // (and so of plain_): the encoding writes it as its own byte.
+    bool fastPlain_ = false;
 };
 
 }  // namespace lxniccfg

@@ -1,5 +1,6 @@
 #include "script/script_writer.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <string_view>
@@ -32,6 +33,8 @@ private:
 };
 
 constexpr Markup kScriptVersion = "3.1";
+// The indent of property lines: those of adapters and teams, and those of VLANs.
+enum class Indent { Nic, Vlan };
 constexpr Markup kNicIndent = "    ";
 constexpr Markup kVlanIndent = "           ";
 constexpr Markup kNicSectionPrefix = "";
@@ -46,10 +49,18 @@ bool HasText(const lx_wchar *text) { return text && *text; }
 // An entry that can be written at all: one with both an id and a value.
 bool Writable(const PanelEntry &e) { return e.id && e.value; }
 
+// Whether a text is the given id, compared without measuring the text first.
+// Ids hold no NUL: a shorter text differs at its terminator.
+bool IsId(const lx_wchar *text, std::u16string_view id) {
+    for (std::size_t i = 0; i < id.size(); ++i)
+        if (text[i] != id[i]) return false;
+    return text[id.size()] == 0;
+}
+
 // The first writable entry of a list with the given id.
 const PanelEntry *FindEntry(const PanelEntry *list, std::u16string_view id) {
     for (const PanelEntry *e = list; e; e = e->next)
-        if (Writable(*e) && View(e->id) == id) return e;
+        if (Writable(*e) && IsId(e->id, id)) return e;
     return nullptr;
 }
 
@@ -59,8 +70,16 @@ class ScriptWriter {
 public:
     ScriptWriter(const ScriptOptions &options, ScriptOutput &out)
         : options_(options), encoder_(options.charset),
-          prefix_(options.fullDetail ? Markup("    ") : Markup("")),
-          out_(out) {}
+          out_(out) {
+        // The full form indents every property line four more.
+        const Markup prefix = options.fullDetail ? Markup("    ") : Markup("");
+        for (Indent indent : {Indent::Nic, Indent::Vlan}) {
+            std::string &lead = leads_[static_cast<std::size_t>(indent)];
+            lead.append(prefix.text());
+            lead.append((indent == Indent::Vlan ? kVlanIndent : kNicIndent).text());
+            lead.append("<property id='");
+        }
+    }
 
     void compose(const TeamEntry *teams, const AdapterEntry *adapters) {
         markup("<?xml version=\"1.0\" encoding=\"");
@@ -135,21 +154,47 @@ private:
 
     // --- property lines ----------------------------------------------------
 
-    void entryLine(Markup indent, std::u16string_view id, std::u16string_view value,
-                   const lx_wchar *name = nullptr, const lx_wchar *desc = nullptr) {
-        markup(prefix_);
-        markup(indent);
-        markup("<property id='");
+    // The start of every property line at an indent: the form's prefix, the
+    // indent and "<property id='".
+    std::string_view lead(Indent indent) const { return leads_[static_cast<std::size_t>(indent)]; }
+
+    // A property line's start, its id and value, and end. Most ids and values
+    // are plain text, copied with one reservation for the whole piece.
+    void property(Indent indent, std::u16string_view id, std::u16string_view value, Markup end) {
+        const std::string_view start = lead(indent);
+        constexpr std::string_view kValue = "' value='";
+        char *const begin = out_.room(start.size() + id.size() + kValue.size() + value.size() + end.text().size());
+        char *d = std::copy(start.begin(), start.end(), begin);
+        if ((d = encoder_.writePlainEscaped(d, id))) {
+            d = std::copy(kValue.begin(), kValue.end(), d);
+            if ((d = encoder_.writePlainEscaped(d, value))) {
+                d = std::copy(end.text().begin(), end.text().end(), d);
+                out_.advance(static_cast<std::size_t>(d - begin));
+                return;
+            }
+        }
+        out_.append(start);
         escaped(id);
         markup("' value='");
         escaped(value);
-        markup("'");
-        if (options_.fullDetail && HasText(name)) {
+        markup(end);
+    }
+
+    void entryLine(Indent indent, std::u16string_view id, std::u16string_view value,
+                   const lx_wchar *name = nullptr, const lx_wchar *desc = nullptr) {
+        const bool withName = options_.fullDetail && HasText(name);
+        const bool withDesc = options_.fullDetail && HasText(desc);
+        if (!withName && !withDesc) {
+            property(indent, id, value, "'/>\n");
+            return;
+        }
+        property(indent, id, value, "'");
+        if (withName) {
             markup(" name='");
             escaped(View(name));
             markup("' ");
         }
-        if (options_.fullDetail && HasText(desc)) {
+        if (withDesc) {
             markup(" desc='");
             escaped(View(desc));
             markup("' ");
@@ -160,22 +205,18 @@ private:
     // One entry: a line of its own, or one line per key=value piece of a
     // compound value. withParts adds the display name and hint in the full
     // form.
-    void entry(const PanelEntry &e, Markup indent, bool withParts = true) {
-        if (!Writable(e)) return;
+    void entry(const PanelEntry &e, Indent indent, bool withParts = true) {
+        if (Writable(e)) entry(e, View(e.id), indent, withParts);
+    }
+
+    // The same for a writable entry whose id is known.
+    void entry(const PanelEntry &e, std::u16string_view id, Indent indent, bool withParts) {
         if (e.compound) {
-            for (auto [key, value] : SplitCompound(View(e.value))) {
-                markup(prefix_);
-                markup(indent);
-                markup("<property id='");
-                escaped(key);
-                markup("' value='");
-                escaped(value);
-                markup("' />\n");
-            }
+            for (auto [key, value] : SplitCompound(View(e.value))) property(indent, key, value, "' />\n");
             return;
         }
-        if (withParts) entryLine(indent, View(e.id), View(e.value), e.displayName, e.hint);
-        else entryLine(indent, View(e.id), View(e.value));
+        if (withParts) entryLine(indent, id, View(e.value), e.displayName, e.hint);
+        else entryLine(indent, id, View(e.value));
     }
 
     void fixedEmpty(Markup id) {
@@ -196,7 +237,7 @@ private:
     // The first entry with the id, written without name and desc, also when
     // its value is empty. Returns it, or nullptr when the list has none.
     const PanelEntry *named(const PanelEntry *list, std::u16string_view id,
-                            Markup indent = kNicIndent) {
+                            Indent indent = Indent::Nic) {
         const PanelEntry *e = FindEntry(list, id);
         if (e) entry(*e, indent, false);
         return e;
@@ -210,15 +251,16 @@ private:
         std::span<const std::u16string_view> names = kind == ListKind::Nic    ? NicPropertyNames()
                                                      : kind == ListKind::Team ? TeamPropertyNames()
                                                                               : VlanPropertyNames();
-        Markup indent = kind == ListKind::Vlan ? kVlanIndent : kNicIndent;
+        const Indent indent = kind == ListKind::Vlan ? Indent::Vlan : Indent::Nic;
         for (const PanelEntry *e = head; e; e = e->next) {
             if (!Writable(*e)) continue;
-            if (!options_.fullDetail && !IsListed(names, View(e->id))) continue;
-            if (kind == ListKind::Team && team && View(e->id) == u"PreferredPrimaryNIC") {
+            const std::u16string_view id = View(e->id);
+            if (!options_.fullDetail && !IsListed(names, id)) continue;
+            if (kind == ListKind::Team && team && id == u"PreferredPrimaryNIC") {
                 preferredPrimary(*e, *team);
                 continue;
             }
-            entry(*e, indent);
+            entry(*e, id, indent, true);
         }
     }
 
@@ -228,7 +270,7 @@ private:
         for (const TeamMemberLink *m = team.members; m; m = m->next) {
             if (!m->adapter || !m->adapter->name) continue;
             if (View(m->adapter->name) != View(e.value)) continue;
-            entryLine(kNicIndent, View(e.id), fromUtf8(std::to_string(m->adapter->number)));
+            entryLine(Indent::Nic, View(e.id), fromUtf8(std::to_string(m->adapter->number)));
             return;
         }
     }
@@ -294,7 +336,7 @@ private:
                 fixed.id = const_cast<lx_wchar *>(id);
                 fixed.value = const_cast<lx_wchar *>(value);
                 fixed.compound = compound;
-                entry(fixed, kNicIndent);
+                entry(fixed, Indent::Nic);
             }
             fixedEmpty("iSCSILAA");
         }
@@ -324,7 +366,7 @@ private:
         section("advanced", [&] { list(nic.advancedList, ListKind::Nic); });
         section("info", [&] {
             list(nic.informationList, ListKind::Nic);
-            if (nic.name) entryLine(kNicIndent, u"nic_name", View(nic.name));
+            if (nic.name) entryLine(Indent::Nic, u"nic_name", View(nic.name));
             markup("        <property id='nic_status' value='");
             ascii(StatusText(nic.status, nic.teamHandle != 0 && nic.activeInTeam == 0));
             markup("' />\n");
@@ -383,7 +425,7 @@ private:
     // An entry that only counts with a value: written when present and not empty.
     void dependent(const PanelEntry *list, std::u16string_view id) {
         const PanelEntry *e = FindEntry(list, id);
-        if (e && HasText(e->value)) entry(*e, kNicIndent, false);
+        if (e && HasText(e->value)) entry(*e, Indent::Nic, false);
     }
 
     void fullTeamBody(const TeamEntry &team) {
@@ -438,9 +480,9 @@ private:
 
     const ScriptOptions &options_;
     ScriptEncoder encoder_;
-    Markup prefix_;
     ScriptOutput &out_;
     std::array<EncodedResource, 32> resources_;  // by string id
+    std::array<std::string, 2> leads_;            // by Indent
 };
 
 }  // namespace

@@ -50,6 +50,33 @@ TEST_P(ScriptEncodingExact, CharactersXmlCannotCarryBecomeTheReplacementCharacte
                 u"a\xFFFD" u"b\xFFFD" u"c\xFFFD" u"d");
 }
 
+// Texts are read in blocks of several characters: a character that needs a
+// reference or is written differently is found at every place of texts of
+// every length up to a few blocks, and the plain copy of a text is the
+// general path's bytes or refused.
+TEST_P(ScriptEncodingExact, EveryPlaceOfEveryLengthIsLookedAt) {
+    ScriptEncoder encoder(GetParam());
+    for (char16_t odd : {u'&', u'"', u'\\', u'\t', u'\xE9', u'\x65E5'}) {
+        for (std::size_t size = 1; size <= 20; ++size) {
+            for (std::size_t at = 0; at <= size; ++at) {
+                std::u16string text(size, u'a');
+                if (at < size) text[at] = odd;
+                SCOPED_TRACE(testing::Message() << "character " << int(odd) << " at " << at << " of " << size);
+                EXPECT_TRUE(ReadBack(GetParam(), text) == text);
+
+                ScriptOutput general;
+                encoder.appendEscaped(general, text);
+                const std::string expected = general.take();
+                std::string plain(size, '\0');
+                char *end = encoder.writePlainEscaped(plain.data(), text);
+                const std::string narrowed(text.begin(), text.end());
+                if (end) EXPECT_EQ(std::string(plain.data(), end), expected);
+                else EXPECT_NE(narrowed, expected);
+            }
+        }
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(Charsets, ScriptEncodingExact,
                          ::testing::Values(ScriptCharset::Latin1, ScriptCharset::ShiftJis));
 
