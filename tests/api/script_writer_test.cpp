@@ -330,7 +330,7 @@ TEST_F(ScriptWriter, StatusTextsFollowTheCodeAndTeamActivity) {
 }
 
 TEST_F(ScriptWriter, ManagementModeIsOneOnlyForTheValueOne) {
-    SKIP_ON_WINDOWS("the Windows suite reads the registry value, set with reg.exe");
+    SKIP_ON_WINDOWS("the Windows suite reads the registry value it sets");
     std::filesystem::create_directories(dir.path() + "/registry/Software/Veltrane/VLTTEAM");
     for (auto [stored, shown] : {std::pair{"1", "1"}, std::pair{"2", "0"}, std::pair{"x", "0"}}) {
         dir.write("registry/Software/Veltrane/VLTTEAM/ManagementMode", stored);

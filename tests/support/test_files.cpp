@@ -129,8 +129,12 @@ ManagementModeValue::~ManagementModeValue() {
 }
 
 void ManagementModeValue::set(uint32_t mode) {
-    ASSERT_EQ(::RegSetKeyValueW(HKEY_LOCAL_MACHINE, L"Software\\Veltrane\\VLTTEAM", L"ManagementMode", REG_DWORD,
-                                &mode, sizeof mode),
+    setRaw(L"ManagementMode", REG_DWORD, std::string(reinterpret_cast<const char *>(&mode), sizeof mode));
+}
+
+void ManagementModeValue::setRaw(const wchar_t *name, unsigned long type, const std::string &bytes) {
+    ASSERT_EQ(::RegSetKeyValueW(HKEY_LOCAL_MACHINE, L"Software\\Veltrane\\VLTTEAM", name, type, bytes.data(),
+                                static_cast<DWORD>(bytes.size())),
               ERROR_SUCCESS);
 }
 

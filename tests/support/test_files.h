@@ -55,6 +55,8 @@ public:
     ManagementModeValue &operator=(const ManagementModeValue &) = delete;
     // Sets the value as a 32-bit number.
     void set(uint32_t mode);
+    // Sets a value of the key with a registry type and its bytes.
+    void setRaw(const wchar_t *name, unsigned long type, const std::string &bytes);
     // Removes the key.
     void remove();
 

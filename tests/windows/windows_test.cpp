@@ -88,22 +88,6 @@ std::string Ansi(const std::wstring &text, UINT codePage) {
 
 std::u16string U16(const std::string &path) { return testing_support::W(path); }
 
-// Runs a program of the Wine prefix (reg.exe) and waits for it.
-DWORD RunProgram(std::wstring command) {
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process = {};
-    if (!::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr,
-                          &startup, &process))
-        return ~0u;
-    ::WaitForSingleObject(process.hProcess, INFINITE);
-    DWORD code = ~0u;
-    ::GetExitCodeProcess(process.hProcess, &code);
-    ::CloseHandle(process.hThread);
-    ::CloseHandle(process.hProcess);
-    return code;
-}
-
 // Puts one of the lxnicui.dll builds (or none) on the DLL search path.
 void UseUiModule(const char *folder) {
     testing_support::UseUiModuleFolder(std::string(LXNICUI_VARIANTS_DIR) + "/" + folder);
@@ -219,33 +203,36 @@ TEST(WindowsScript, LinesEndInCarriageReturnLineFeed) {
 }
 
 TEST(WindowsScript, ManagementModeIsTheFirstFourBytesOfTheRegistryValue) {
-    // Values set with reg.exe, as `wine reg add` sets them.
-    const std::wstring key = L"HKLM\\Software\\Veltrane\\VLTTEAM";
+    // Values of several types, byte for byte as `reg add` writes them (a
+    // string with its terminator).
     struct Case {
-        const wchar_t *type;  // nullptr: no value; L"": no key
-        const wchar_t *data;
+        const wchar_t *name;  // nullptr: no key
+        DWORD type;
+        std::string bytes;
         const char *mode;
     };
+    using namespace std::string_literals;
     const Case cases[] = {
-        {L"REG_DWORD", L"1", "1"},         {L"REG_DWORD", L"2", "0"},       {L"REG_DWORD", L"0", "0"},
-        {L"REG_BINARY", L"01000000", "1"}, {L"REG_BINARY", L"01", "1"},     {L"REG_BINARY", L"02000000", "0"},
-        {L"REG_SZ", L"1", "0"},            {L"REG_QWORD", L"1", "0"},       {nullptr, nullptr, "0"},
-        {L"", nullptr, "0"},
+        {L"ManagementMode", REG_DWORD, "\x01\0\0\0"s, "1"},
+        {L"ManagementMode", REG_DWORD, "\x02\0\0\0"s, "0"},
+        {L"ManagementMode", REG_DWORD, "\0\0\0\0"s, "0"},
+        {L"ManagementMode", REG_BINARY, "\x01\0\0\0"s, "1"},
+        {L"ManagementMode", REG_BINARY, "\x01"s, "1"},
+        {L"ManagementMode", REG_BINARY, "\x02\0\0\0"s, "0"},
+        {L"ManagementMode", REG_SZ, "1\0\0\0"s, "0"},
+        {L"ManagementMode", REG_QWORD, "\x01\0\0\0\0\0\0\0"s, "0"},
+        {L"Other", REG_DWORD, "\x01\0\0\0"s, "0"},  // the key without the value
+        {nullptr, REG_NONE, "", "0"},
     };
     TempDir dir;
     UseUiModule("plain");
     testing_support::ManagementModeValue registry;  // held by this test alone
     for (const Case &c : cases) {
         registry.remove();
-        if (c.type && *c.type) {
-            ASSERT_EQ(RunProgram(L"reg.exe add " + key + L" /v ManagementMode /t " + c.type + L" /d " + c.data + L" /f"),
-                      0u);
-        } else if (!c.type) {
-            ASSERT_EQ(RunProgram(L"reg.exe add " + key + L" /v Other /t REG_DWORD /d 1 /f"), 0u);
-        }
+        if (c.name) registry.setRaw(c.name, c.type, c.bytes);
         EXPECT_EQ(Line(WriteScript(dir, true), "    <property id='MgtMode'"),
                   std::string("    <property id='MgtMode' value='") + c.mode + "' />\r")
-            << (c.type ? std::string(c.type, c.type + wcslen(c.type)) : "no value");
+            << (c.name ? std::to_string(c.type) + " of " + std::to_string(c.bytes.size()) + " bytes" : "no key");
     }
 }
 
