@@ -4,6 +4,30 @@
 #include <cstring>
 
 namespace lxniccfg {
+namespace {
+
+// Narrows wide[from, end) unit for unit to out[from, end), ORing the units
+// into seen, up to the first NUL; returns the NUL's position, or end. No unit
+// past the NUL is read. Four units a round: one test of the round's end for
+// four units (end - from is a multiple of 4).
+std::size_t NarrowUntilNul(const char16_t *wide, std::size_t from, std::size_t end, char *out, char16_t &seen) {
+    char16_t any = seen;
+    for (std::size_t i = from; i < end; i += 4) {
+        for (std::size_t k = 0; k < 4; ++k) {
+            const char16_t unit = wide[i + k];
+            if (unit == 0) {
+                seen = any;
+                return i + k;
+            }
+            any |= unit;
+            out[i + k] = static_cast<char>(unit);
+        }
+    }
+    seen = any;
+    return end;
+}
+
+}  // namespace
 
 void SharedTextBatch::add(const char16_t *wide, CompactText *target) {
     if (!wide) {
@@ -29,15 +53,9 @@ void SharedTextBatch::add(const char16_t *wide, CompactText *target) {
         ensureRoom(offset + CompactText::kHeader + size + kStep + 1,
                    size == 0 ? offset : offset + CompactText::kHeader + size);
         char *out = staged_.get() + offset + CompactText::kHeader;
-        for (const std::size_t end = size + kStep; size < end; ++size) {
-            const char16_t unit = wide[size];
-            if (unit == 0) {
-                ended = true;
-                break;
-            }
-            seen |= unit;
-            out[size] = static_cast<char>(unit);
-        }
+        const std::size_t end = size + kStep;
+        size = NarrowUntilNul(wide, size, end, out, seen);
+        ended = size < end;
     }
     stageNarrowed(std::u16string_view(wide, size), seen, offset, target);
 }
