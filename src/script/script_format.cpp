@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstring>
 
 namespace lxniccfg {
@@ -26,20 +27,36 @@ constexpr std::array<std::u16string_view, 11> kNicPropertyNames = {
 
 constexpr std::array<std::u16string_view, 2> kVlanPropertyNames = {u"VlanId", u"VlanName"};
 
+// Every list is checked where it is made: at most 32 names, each shorter
+// than 32 units, so that the index by length covers them all.
+template <std::size_t N>
+constexpr bool Indexable(const std::array<std::u16string_view, N> &names) {
+    if (N > 32) return false;
+    for (std::u16string_view name : names)
+        if (name.size() >= 32) return false;
+    return true;
+}
+static_assert(Indexable(kTeamPropertyNames) && Indexable(kEchoNodePropertyNames) &&
+              Indexable(kNicPropertyNames) && Indexable(kVlanPropertyNames));
+
+constexpr PropertyNames kTeamNames(kTeamPropertyNames);
+constexpr PropertyNames kEchoNodeNames(kEchoNodePropertyNames);
+constexpr PropertyNames kNicNames(kNicPropertyNames);
+constexpr PropertyNames kVlanNames(kVlanPropertyNames);
+
 }  // namespace
 
-std::span<const std::u16string_view> TeamPropertyNames() { return kTeamPropertyNames; }
-std::span<const std::u16string_view> EchoNodePropertyNames() { return kEchoNodePropertyNames; }
-std::span<const std::u16string_view> NicPropertyNames() { return kNicPropertyNames; }
-std::span<const std::u16string_view> VlanPropertyNames() { return kVlanPropertyNames; }
+const PropertyNames &TeamPropertyNames() { return kTeamNames; }
+const PropertyNames &EchoNodePropertyNames() { return kEchoNodeNames; }
+const PropertyNames &NicPropertyNames() { return kNicNames; }
+const PropertyNames &VlanPropertyNames() { return kVlanNames; }
 
-bool IsListed(std::span<const std::u16string_view> names, std::u16string_view id) {
-    // Most ids differ from a listed name in length; only names of the same
-    // length are compared.
-    const std::size_t size = id.size();
-    for (const std::u16string_view &name : names)
-        if (name.size() == size && std::memcmp(name.data(), id.data(), size * sizeof(char16_t)) == 0)
-            return true;
+bool PropertyNames::contains(std::u16string_view id) const {
+    if (id.size() >= kLengths) return false;
+    for (std::uint32_t candidates = byLength_[id.size()]; candidates != 0; candidates &= candidates - 1) {
+        const std::u16string_view name = names_[static_cast<std::size_t>(std::countr_zero(candidates))];
+        if (std::memcmp(name.data(), id.data(), id.size() * sizeof(char16_t)) == 0) return true;
+    }
     return false;
 }
 

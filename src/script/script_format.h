@@ -12,14 +12,30 @@
 
 namespace lxniccfg {
 
-// Ids the short form keeps, in their fixed order.
-std::span<const std::u16string_view> TeamPropertyNames();
-std::span<const std::u16string_view> EchoNodePropertyNames();
-std::span<const std::u16string_view> NicPropertyNames();
-std::span<const std::u16string_view> VlanPropertyNames();
+// A fixed list of ids, in its order, that also tells which of them have a
+// given length: a lookup compares an id only with names of its own length.
+class PropertyNames {
+public:
+    constexpr explicit PropertyNames(std::span<const std::u16string_view> names) : names_(names) {
+        for (std::size_t i = 0; i < names.size(); ++i)
+            if (names[i].size() < kLengths) byLength_[names[i].size()] |= std::uint32_t{1} << i;
+    }
+    auto begin() const { return names_.begin(); }
+    auto end() const { return names_.end(); }
+    // Exact, case-sensitive membership of an id.
+    bool contains(std::u16string_view id) const;
 
-// Exact, case-sensitive membership of an id in a fixed list.
-bool IsListed(std::span<const std::u16string_view> names, std::u16string_view id);
+private:
+    static constexpr std::size_t kLengths = 32;  // every listed name is shorter
+    std::span<const std::u16string_view> names_;
+    std::uint32_t byLength_[kLengths] = {};  // bit i: names_[i] has this length
+};
+
+// Ids the short form keeps, in their fixed order.
+const PropertyNames &TeamPropertyNames();
+const PropertyNames &EchoNodePropertyNames();
+const PropertyNames &NicPropertyNames();
+const PropertyNames &VlanPropertyNames();
 
 // The status line text of a NIC: the low 16 bits of its status code, with
 // Active and Degraded taken as their "Not Active" forms for a team member

@@ -41,7 +41,7 @@ constexpr Markup kNicSectionPrefix = "";
 constexpr Markup kVlanSectionPrefix = "     ";
 
 std::u16string_view View(const lx_wchar *text) {
-    return text ? std::u16string_view(text) : std::u16string_view();
+    return text ? std::u16string_view(text, wideLength(text)) : std::u16string_view();
 }
 
 bool HasText(const lx_wchar *text) { return text && *text; }
@@ -248,14 +248,14 @@ private:
     // Every entry in the full form; in the short form those whose id is in
     // the kind's fixed list.
     void list(const PanelEntry *head, ListKind kind, const TeamEntry *team = nullptr) {
-        std::span<const std::u16string_view> names = kind == ListKind::Nic    ? NicPropertyNames()
-                                                     : kind == ListKind::Team ? TeamPropertyNames()
-                                                                              : VlanPropertyNames();
+        const PropertyNames &names = kind == ListKind::Nic    ? NicPropertyNames()
+                                     : kind == ListKind::Team ? TeamPropertyNames()
+                                                              : VlanPropertyNames();
         const Indent indent = kind == ListKind::Vlan ? Indent::Vlan : Indent::Nic;
         for (const PanelEntry *e = head; e; e = e->next) {
             if (!Writable(*e)) continue;
             const std::u16string_view id = View(e->id);
-            if (!options_.fullDetail && !IsListed(names, id)) continue;
+            if (!options_.fullDetail && !names.contains(id)) continue;
             if (kind == ListKind::Team && team && id == u"PreferredPrimaryNIC") {
                 preferredPrimary(*e, *team);
                 continue;

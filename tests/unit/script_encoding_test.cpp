@@ -100,4 +100,24 @@ TEST(ScriptFormat, CommentTextNeverHoldsTwoAdjacentHyphens) {
     EXPECT_TRUE(CommentText(u"a--b---c-") == u"a- -b- - -c-");
 }
 
+TEST(ScriptFormat, KeptIdsAreFoundExactlyAndOnlyThem) {
+    // Every listed name of every list is found; ids that share a name's
+    // length, differ in one unit or in case, or are a prefix, are not.
+    for (const PropertyNames *names :
+         {&TeamPropertyNames(), &EchoNodePropertyNames(), &NicPropertyNames(), &VlanPropertyNames()}) {
+        for (std::u16string_view name : *names) {
+            EXPECT_TRUE(names->contains(name));
+            std::u16string changed(name);
+            changed.back() = changed.back() == u'x' ? u'y' : u'x';
+            EXPECT_FALSE(names->contains(changed));
+            EXPECT_FALSE(names->contains(name.substr(0, name.size() - 1)));
+            EXPECT_FALSE(names->contains(std::u16string(name) + u"s"));
+        }
+    }
+    EXPECT_FALSE(NicPropertyNames().contains(u"speedduplex"));
+    EXPECT_FALSE(NicPropertyNames().contains(u""));
+    EXPECT_FALSE(NicPropertyNames().contains(std::u16string(40, u'S')));
+    EXPECT_FALSE(VlanPropertyNames().contains(u"SpeedDuplex"));
+}
+
 }  // namespace
