@@ -75,14 +75,28 @@ int NotFastPlain(__m128i v) {
 #endif
 
 // Writes the leading characters of p[0, n) that are FastPlain as bytes to d,
-// eight at a time; returns how many (texts of fewer than eight characters
-// are left to the caller). d has room for n bytes; beyond the count
-// returned, the bytes it holds are not yet written.
+// eight at a time; returns how many (a text of four to seven characters is
+// written whole or not at all, a shorter one is left to the caller). d has
+// room for n bytes; beyond the count returned, the bytes it holds are not
+// yet written. Nothing outside p[0, n) is read.
 std::size_t CopyFastPlain([[maybe_unused]] const char16_t *p, [[maybe_unused]] std::size_t n,
                           [[maybe_unused]] char *d) {
     std::size_t i = 0;
 #if defined(__SSE2__)
-    if (n < 8) return 0;
+    if (n < 8) {
+        // Four to seven characters: the first four and the last four (which
+        // overlap) checked and narrowed together; all of them or none.
+        if (n < 4) return 0;
+        const __m128i v = _mm_unpacklo_epi64(_mm_loadl_epi64(reinterpret_cast<const __m128i *>(p)),
+                                             _mm_loadl_epi64(reinterpret_cast<const __m128i *>(p + n - 4)));
+        if (NotFastPlain(v)) return 0;
+        const __m128i narrowed = _mm_packus_epi16(v, v);
+        const int first = _mm_cvtsi128_si32(narrowed);
+        const int last = _mm_cvtsi128_si32(_mm_srli_si128(narrowed, 4));
+        std::memcpy(d + n - 4, &last, 4);
+        std::memcpy(d, &first, 4);
+        return n;
+    }
     // The last block overlaps the one before it instead of reading past n.
     for (std::size_t at = 0;; at = std::min(at + 8, n - 8)) {
         const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + at));
