@@ -27,18 +27,6 @@ constexpr std::array<std::u16string_view, 11> kNicPropertyNames = {
 
 constexpr std::array<std::u16string_view, 2> kVlanPropertyNames = {u"VlanId", u"VlanName"};
 
-// Every list is checked where it is made: at most 32 names, each shorter
-// than 32 units, so that the index by length covers them all.
-template <std::size_t N>
-constexpr bool Indexable(const std::array<std::u16string_view, N> &names) {
-    if (N > 32) return false;
-    for (std::u16string_view name : names)
-        if (name.size() >= 32) return false;
-    return true;
-}
-static_assert(Indexable(kTeamPropertyNames) && Indexable(kEchoNodePropertyNames) &&
-              Indexable(kNicPropertyNames) && Indexable(kVlanPropertyNames));
-
 constexpr PropertyNames kTeamNames(kTeamPropertyNames);
 constexpr PropertyNames kEchoNodeNames(kEchoNodePropertyNames);
 constexpr PropertyNames kNicNames(kNicPropertyNames);

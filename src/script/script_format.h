@@ -16,9 +16,14 @@ namespace lxniccfg {
 // given length: a lookup compares an id only with names of its own length.
 class PropertyNames {
 public:
-    constexpr explicit PropertyNames(std::span<const std::u16string_view> names) : names_(names) {
-        for (std::size_t i = 0; i < names.size(); ++i)
-            if (names[i].size() < kLengths) byLength_[names[i].size()] |= std::uint32_t{1} << i;
+    // Made while compiling: a list of more than 32 names, or a name of 32
+    // units or more, does not compile.
+    consteval explicit PropertyNames(std::span<const std::u16string_view> names) : names_(names) {
+        if (names.size() > 32) throw "at most 32 names";
+        for (std::size_t i = 0; i < names.size(); ++i) {
+            if (names[i].size() >= kLengths) throw "names shorter than 32 units";
+            byLength_[names[i].size()] |= std::uint32_t{1} << i;
+        }
     }
     auto begin() const { return names_.begin(); }
     auto end() const { return names_.end(); }
@@ -26,7 +31,7 @@ public:
     bool contains(std::u16string_view id) const;
 
 private:
-    static constexpr std::size_t kLengths = 32;  // every listed name is shorter
+    static constexpr std::size_t kLengths = 32;
     std::span<const std::u16string_view> names_;
     std::uint32_t byLength_[kLengths] = {};  // bit i: names_[i] has this length
 };
